@@ -1,0 +1,103 @@
+#pragma once
+// TCommThread: the connection worker for one controller address and port. It owns the TCP
+// connection and one queue per task kind, and serves the queues one step per queue per cycle.
+#include "comm/TaskRecords.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+
+class TcpClient;
+
+// A queue of task records of one kind. A deque never moves existing elements when it grows,
+// so a slot that a step is working on stays in place while callers add tasks.
+template <typename T>
+using TTaskQueue = std::deque<T>;
+
+class TCommThread : public QThread {
+public:
+    TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 ConnTimeout, quint32 ReadTimeout);
+    ~TCommThread() override; // asks the thread to end and joins it if the owner did not
+
+    bool TestHostAndPort(const QString& Host, quint16 Port) const;
+    void SetKeep(bool Keep) { NodarixKeep.store(Keep); }
+    void CloseThread();
+    // Asks the thread to end after its current cycle and wakes it if it is idle.
+    void Terminate();
+
+    void AddTaskConfQPASettRead(qint32 Id, const QString& Pass);
+    void AddTaskConfQPASettSave(qint32 Id, const QString& Pass, const void* Settings);
+    void AddTaskConfQPATextRead(qint32 Id, const QString& Pass);
+    void AddTaskConfQPATextSave(qint32 Id, const QString& Pass, const void* Texts);
+    void AddTaskConfQPBSettRead(qint32 Id, const QString& Pass);
+    void AddTaskConfQPBSettSave(qint32 Id, const QString& Pass, const void* Settings);
+    void AddTaskConfQPBVarsRead(qint32 Id, const QString& Pass);
+    void AddTaskConfQPBVarsSave(qint32 Id, const QString& Pass, const void* Texts);
+    void AddTaskFlashSave(qint32 Id, const QString& Pass, const void* Flashs);
+    void AddTaskExtSave(qint32 Id, const QString& Pass, quint8 No, const void* Exts);
+    void AddTaskVersion(qint32 Id, const QString& Pass);
+    void AddTaskUpdate(qint32 Id, const QString& Pass);
+    void AddTaskHttpOn(qint32 Id, const QString& Pass);
+    void AddTaskHttpOff(qint32 Id, const QString& Pass);
+
+    // Reports the task's status; an end state is reported once, then the slot is free.
+    // ResBufor receives the result bytes of a reading or version task on STATRESOK.
+    TStatus GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor);
+
+protected:
+    void run() override;
+
+private:
+    template <typename T, typename Fill>
+    void addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, Fill&& fill);
+    template <typename T>
+    bool statusIn(TTaskQueue<T>& queue, TTaskType kind, qint32 id, TTaskType* taskType, quint8* progres,
+                  void* resBufor, TStatus& status);
+    bool runCycle();
+    template <typename T>
+    bool serveQueue(TTaskQueue<T>& queue, TTaskType kind);
+    template <typename T>
+    TStatus stepTask(T& task, TTaskType kind, quint8& progres);
+    bool hasWork() const;
+    void replaceClient();
+    void endCycleWithoutKeep();
+
+public:
+    const QString NodarixHost;
+    const quint16 NodarixPort;
+    std::atomic<bool> NodarixKeep;
+    std::atomic<bool> NodarixTerm{false};
+    const quint32 NodarixConnTimeout;
+    const quint32 NodarixReadTimeout;
+
+private:
+    QElapsedTimer StopWatch;
+    std::unique_ptr<TcpClient> IdTCPClient; // created and used only inside the worker thread
+    // Time-outs the client uses; CloseThread lowers them from the caller's thread.
+    std::atomic<quint32> clientConnTimeout;
+    std::atomic<quint32> clientReadTimeout;
+    mutable QMutex Lock;
+    QWaitCondition wakeUp; // signalled under Lock by added tasks, CloseThread and Terminate
+    bool terminateRequested = false;
+
+    TTaskQueue<TConfQPASettReadTask> ConfQPASettReadTasks;
+    TTaskQueue<TConfQPASettSaveTask> ConfQPASettSaveTasks;
+    TTaskQueue<TConfQPATextReadTask> ConfQPATextReadTasks;
+    TTaskQueue<TConfQPATextSaveTask> ConfQPATextSaveTasks;
+    TTaskQueue<TConfQPBSettReadTask> ConfQPBSettReadTasks;
+    TTaskQueue<TConfQPBSettSaveTask> ConfQPBSettSaveTasks;
+    TTaskQueue<TConfQPBVarsReadTask> ConfQPBVarsReadTasks;
+    TTaskQueue<TConfQPBVarsSaveTask> ConfQPBVarsSaveTasks;
+    TTaskQueue<TFlashSaveTask> FlashSaveTasks;
+    TTaskQueue<TExtSaveTask> ExtSaveTasks;
+    TTaskQueue<TVersionTask> VersionTasks;
+    TTaskQueue<TUpdateTask> UpdateTasks;
+    TTaskQueue<THttpOnTask> HttpOnTasks;
+    TTaskQueue<THttpOffTask> HttpOffTasks;
+};
