@@ -1,6 +1,6 @@
 #pragma once
 // One sub-command of nodarix-cli. Each area of the tool (link, config, flash, extension module)
-// contributes its commands through one function, so that main() stays a dispatcher.
+// contributes its commands, so that main() stays a dispatcher.
 #include <QString>
 #include <QStringList>
 
@@ -37,10 +37,12 @@ struct Command {
     std::function<int(const QStringList& args, const GlobalOptions& options)> run;
 };
 
-std::vector<Command> linkCommands();
-std::vector<Command> configCommands();
-std::vector<Command> flashCommands();
-std::vector<Command> xet16Commands();
+// Every commands_*.cpp file registers its commands with a static Registrar, so adding an area
+// of commands touches no other file.
+std::vector<Command>& commandRegistry();
+struct Registrar {
+    explicit Registrar(std::vector<Command> commands);
+};
 
 // Prints a message on stderr (UTF-8, one line).
 void printError(const QString& message);
