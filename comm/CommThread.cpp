@@ -103,7 +103,11 @@ void TCommThread::addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, 
     }
     fill(*slot);
     slot->Status = statWait;
-    wakeUp.wakeAll();
+    const bool wake = workerSleeping;
+    locker.unlock();
+    // The worker looks for work under Lock before it sleeps, so a wake after unlocking is never lost.
+    if (wake)
+        wakeUp.wakeAll();
 }
 
 template <typename T>
@@ -240,7 +244,9 @@ void TCommThread::run() {
                 break;
             // An idle worker sleeps until a task, CloseThread or the terminate request wakes it.
             if (!served && !hasWork()) {
+                workerSleeping = true;
                 wakeUp.wait(&Lock);
+                workerSleeping = false;
                 continue;
             }
         }

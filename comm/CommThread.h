@@ -107,6 +107,7 @@ private:
     mutable QMutex Lock;
     QWaitCondition wakeUp; // signalled under Lock by added tasks, CloseThread and Terminate
     bool terminateRequested = false;
+    bool workerSleeping = false; // guarded by Lock
 
     TTaskQueue<TConfQPASettReadTask> ConfQPASettReadTasks;
     TTaskQueue<TConfQPASettSaveTask> ConfQPASettSaveTasks;
