@@ -7,7 +7,7 @@ TCommTask::~TCommTask() {
     // One after the other, in creation order: each finishes its current cycle first.
     for (auto& thread : CommThreads) {
         thread->Terminate();
-        thread->wait();
+        thread->Join();
         thread.reset();
     }
     CommThreads.clear();

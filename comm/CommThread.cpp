@@ -2,8 +2,8 @@
 
 #include "comm/TcpClient.h"
 
-#include <QMutexLocker>
 
+#include <chrono>
 #include <cstring>
 #include <type_traits>
 
@@ -55,12 +55,17 @@ TCommThread::TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 C
     : NodarixHost(Host), NodarixPort(Port), NodarixKeep(Keep), NodarixConnTimeout(ConnTimeout),
       NodarixReadTimeout(ReadTimeout), clientConnTimeout(ConnTimeout), clientReadTimeout(ReadTimeout) {
     StopWatch.start();
-    start();
+    thread = std::thread([this] { run(); });
 }
 
 TCommThread::~TCommThread() {
     Terminate();
-    wait();
+    Join();
+}
+
+void TCommThread::Join() {
+    if (thread.joinable())
+        thread.join();
 }
 
 bool TCommThread::TestHostAndPort(const QString& Host, quint16 Port) const {
@@ -71,21 +76,20 @@ void TCommThread::CloseThread() {
     NodarixTerm.store(true);
     clientConnTimeout.store(10);
     clientReadTimeout.store(10);
-    QMutexLocker locker(&Lock);
-    wakeUp.wakeAll();
+    std::unique_lock locker(Lock);
+    wakeUp.notify_all();
 }
 
 void TCommThread::Terminate() {
-    QMutexLocker locker(&Lock);
+    std::unique_lock locker(Lock);
     terminateRequested = true;
-    requestInterruption();
-    wakeUp.wakeAll();
+    wakeUp.notify_all();
 }
 
 template <typename T, typename Fill>
 void TCommThread::addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, Fill&& fill) {
     const std::uint32_t hash = frame::PasswordHash(pass);
-    QMutexLocker locker(&Lock);
+    std::unique_lock locker(Lock);
     T* slot = nullptr;
     for (auto& t : queue)
         if (t.Status == statFree) {
@@ -107,7 +111,7 @@ void TCommThread::addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, 
     locker.unlock();
     // The worker looks for work under Lock before it sleeps, so a wake after unlocking is never lost.
     if (wake)
-        wakeUp.wakeAll();
+        wakeUp.notify_all();
 }
 
 template <typename T>
@@ -164,7 +168,7 @@ void TCommThread::AddTaskHttpOff(qint32 Id, const QString& Pass) {
 template <typename T>
 bool TCommThread::statusIn(TTaskQueue<T>& queue, TTaskType kind, qint32 id, TTaskType* taskType, quint8* progres,
                            void* resBufor, TStatus& status) {
-    QMutexLocker locker(&Lock);
+    std::unique_lock locker(Lock);
     for (auto& t : queue) {
         if (t.Id != id || t.Status == statFree)
             continue;
@@ -209,7 +213,7 @@ TStatus TCommThread::GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progr
 }
 
 int TCommThread::QueueSlots(TTaskType kind) const {
-    QMutexLocker locker(&Lock);
+    std::unique_lock locker(Lock);
     switch (kind) {
     case taskConfQPASettRead: return int(ConfQPASettReadTasks.size());
     case taskConfQPASettSave: return int(ConfQPASettSaveTasks.size());
@@ -239,13 +243,13 @@ void TCommThread::run() {
     for (;;) {
         const bool served = runCycle();
         {
-            QMutexLocker locker(&Lock);
+            std::unique_lock locker(Lock);
             if (terminateRequested)
                 break;
             // An idle worker sleeps until a task, CloseThread or the terminate request wakes it.
             if (!served && !hasWork()) {
                 workerSleeping = true;
-                wakeUp.wait(&Lock);
+                wakeUp.wait(locker);
                 workerSleeping = false;
                 continue;
             }
@@ -262,7 +266,7 @@ void TCommThread::endCycleWithoutKeep() {
     IdTCPClient->drop();
     if (NodarixTerm.load())
         return;
-    QThread::msleep(500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     clientConnTimeout.store(1000);
     IdTCPClient->connectToController();
     clientConnTimeout.store(NodarixConnTimeout);
@@ -308,7 +312,7 @@ template <typename T>
 bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     T* chosen = nullptr;
     {
-        QMutexLocker locker(&Lock);
+        std::unique_lock locker(Lock);
         const int slot = ChooseNextSlot(queue, IsBlockKind(kind));
         if (slot < 0)
             return false;
@@ -317,7 +321,7 @@ bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     }
     quint8 progres = 0;
     const TStatus result = stepTask(*chosen, kind, progres);
-    QMutexLocker locker(&Lock);
+    std::unique_lock locker(Lock);
     if constexpr (kHasProgress<T>)
         chosen->Progres = progres;
     chosen->Status = result;

@@ -4,14 +4,14 @@
 #include "comm/TaskRecords.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class TcpClient;
 
@@ -39,16 +39,20 @@ int ChooseNextSlot(const TTaskQueue<T>& queue, bool blockKind) {
     return chosen;
 }
 
-class TCommThread : public QThread {
+class TCommThread {
 public:
     TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 ConnTimeout, quint32 ReadTimeout);
-    ~TCommThread() override; // asks the thread to end and joins it if the owner did not
+    ~TCommThread(); // asks the thread to end and joins it if the owner did not
+    TCommThread(const TCommThread&) = delete;
+    TCommThread& operator=(const TCommThread&) = delete;
 
     bool TestHostAndPort(const QString& Host, quint16 Port) const;
     void SetKeep(bool Keep) { NodarixKeep.store(Keep); }
     void CloseThread();
     // Asks the thread to end after its current cycle and wakes it if it is idle.
     void Terminate();
+    // Waits until the thread has ended.
+    void Join();
 
     void AddTaskConfQPASettRead(qint32 Id, const QString& Pass);
     void AddTaskConfQPASettSave(qint32 Id, const QString& Pass, const void* Settings);
@@ -72,10 +76,9 @@ public:
     // Number of slots (free or not) in the queue of a kind; queues never shrink.
     int QueueSlots(TTaskType kind) const;
 
-protected:
-    void run() override;
-
 private:
+    void run();
+
     template <typename T, typename Fill>
     void addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, Fill&& fill);
     template <typename T>
@@ -104,8 +107,10 @@ private:
     // Time-outs the client uses; CloseThread lowers them from the caller's thread.
     std::atomic<quint32> clientConnTimeout;
     std::atomic<quint32> clientReadTimeout;
-    mutable QMutex Lock;
-    QWaitCondition wakeUp; // signalled under Lock by added tasks, CloseThread and Terminate
+    // Standard primitives rather than Qt's, so that ThreadSanitizer sees every hand-over.
+    mutable std::mutex Lock;
+    std::condition_variable wakeUp; // signalled by added tasks, CloseThread and Terminate
+    std::thread thread;             // started last, once every field above exists
     bool terminateRequested = false;
     bool workerSleeping = false; // guarded by Lock
 

@@ -1,11 +1,14 @@
 #include "comm/TcpClient.h"
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 TcpClient::TcpClient(const QString& host, quint16 port, const std::atomic<quint32>& connTimeout,
                      const std::atomic<quint32>& readTimeout)
     : host(host), port(port), connTimeout(connTimeout), readTimeout(readTimeout),
       socket(std::make_unique<QTcpSocket>()) {
+    // Controllers are reached directly; a system proxy look-up could even query the network.
+    socket->setProxy(QNetworkProxy::NoProxy);
     // Small request/reply exchanges would otherwise stall on delayed acknowledgements.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }

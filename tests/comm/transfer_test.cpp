@@ -206,5 +206,6 @@ TEST(Transfers, RestartClosesConnectionAndReportsSuccess) {
     while ((s = pool.GetTaskStatus(id)) == statWait || s == statProgress)
         QThread::msleep(1);
     EXPECT_EQ(s, STATRESOK);
+    ASSERT_TRUE(controller.waitForRequests(1));
     EXPECT_EQ(RequestCode(controller.requests().value(0)), frame::kRestart);
 }

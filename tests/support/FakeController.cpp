@@ -13,11 +13,12 @@ FakeController::FakeController(Handler h) : handler(std::move(h)) {
         QTcpServer server;
         server.listen(QHostAddress::LocalHost, 0);
         {
+            // Notified under the lock: the constructor cannot return (and destroy `ready`) before.
             std::lock_guard lock(readyMutex);
             listenPort = server.serverPort();
             listening = true;
+            ready.notify_all();
         }
-        ready.notify_all();
         while (!stopping.load()) {
             if (!server.waitForNewConnection(20))
                 continue;
@@ -117,7 +118,7 @@ QByteArray FakeController::frame(quint8 code, quint8 argument, const QByteArray&
     return frameWithLength(code, argument, static_cast<int>(payload.size()), payload);
 }
 
-quint8 RequestCode(const QByteArray& request) { return quint8(request[12]); }
+quint8 RequestCode(const QByteArray& request) { return request.size() > 12 ? quint8(request[12]) : 0; }
 
 quint32 RequestAddress(const QByteArray& request) {
     if (request.size() < 19)
