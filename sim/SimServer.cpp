@@ -112,13 +112,11 @@ void SimServer::onReadyRead(quint64 id) {
     processBuffer(c);
 }
 
-void SimServer::closeConnection(Connection& c, const QString& why) {
+void SimServer::closeConnection(Connection& c) {
     if (c.closing)
         return;
     c.closing = true;
     c.buffer.clear();
-    if (!why.isEmpty())
-        logExchange(c, QStringLiteral("closing: %1").arg(why));
     c.socket->disconnectFromHost();
 }
 
@@ -146,7 +144,7 @@ void SimServer::processBuffer(Connection& c) {
         if (!bad.isEmpty()) {
             // Anomalies are always reported, with or without --log.
             log(QStringLiteral("[conn %1] bad frame: %2; closing the connection").arg(c.id).arg(bad));
-            closeConnection(c, QString());
+            closeConnection(c);
             return;
         }
         const int total = kHeaderSize + *expectedLength;
@@ -169,23 +167,29 @@ void SimServer::processBuffer(Connection& c) {
         Result r = instead ? *instead : handleRequest(code, payload);
         if (faulty && !instead)
             faultReply(c, code, r);
-        if (code >= kReqExtFirst && code <= kReqExtLast && r.reply && r.reply->argument == 1)
+        const bool storeExt = isExtRequest(code) && r.reply && r.reply->argument == 1;
+        if (storeExt)
             storeExtRecord(code - kReqExtFirst, payload);
-
-        QString line = QStringLiteral("%1 %2").arg(hex2(code), requestName(code));
-        if (payload.size() >= kAddressSize && requestPayloadLength(code) != kExtRecordSize)
-            line += QStringLiteral(" addr %1").arg(hex6(readBe24(payload, 0)));
-        line += QStringLiteral(" -> ") + r.outcome;
-        logExchange(c, line);
 
         if (r.reply)
             c.socket->write(replyFrame(r.reply->code, r.reply->argument, r.reply->payload));
+
+        QString line = QStringLiteral("[conn %1] %2 %3").arg(c.id).arg(hex2(code), requestName(code));
+        if (payload.size() >= kAddressSize && !isExtRequest(code))
+            line += QStringLiteral(" addr %1").arg(hex6(readBe24(payload, 0)));
+        line += QStringLiteral(" -> ") + r.outcome;
+        // A refused request points at a fault in the client: reported with or without --log.
+        if (m_config.logExchanges || r.refused)
+            log(line);
+        if (storeExt && m_config.showExt)
+            showExtRecord(code - kReqExtFirst, payload);
+
         if (r.restart) {
             beginRestart();
             return;
         }
         if (r.close) {
-            closeConnection(c, QString());
+            closeConnection(c);
             return;
         }
     }
@@ -200,6 +204,7 @@ SimServer::Result SimServer::handleBlockRead(Area area, std::uint8_t replyCode, 
                         .arg(hex6(address))
                         .arg(m_memory.area(area).size());
         r.close = true;
+        r.refused = true;
         return r;
     }
     r.reply = Reply{replyCode, 0, payload.left(kAddressSize) + *block};
@@ -215,6 +220,7 @@ SimServer::Result SimServer::handleBlockWrite(Area area, std::uint8_t replyCode,
                         .arg(hex6(address))
                         .arg(m_memory.area(area).size());
         r.close = true;
+        r.refused = true;
         return r;
     }
     markChanged(false);
@@ -277,11 +283,12 @@ SimServer::Result SimServer::handleRequest(std::uint8_t code, const QByteArray& 
 void SimServer::storeExtRecord(int module, const QByteArray& record) {
     m_memory.setExtRecord(module, record);
     markChanged(true);
-    if (m_config.showExt) {
-        const QByteArray text = describeExtRecord(module, record).toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
-        std::fflush(stderr);
-    }
+}
+
+void SimServer::showExtRecord(int module, const QByteArray& record) const {
+    const QByteArray text = describeExtRecord(module, record).toUtf8();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    std::fflush(stderr);
 }
 
 bool SimServer::faultApplies(std::uint8_t requestCode) {
@@ -309,7 +316,7 @@ std::optional<SimServer::Result> SimServer::faultInsteadOfRequest(const Connecti
 
 void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result& r) const {
     const FaultPlan& plan = m_config.faults;
-    const bool isExt = requestCode >= kReqExtFirst && requestCode <= kReqExtLast;
+    const bool isExt = isExtRequest(requestCode);
     switch (plan.fault) {
     case Fault::None:
     case Fault::Silent:
@@ -357,6 +364,9 @@ void SimServer::beginRestart() {
     log(QStringLiteral("restart requested: dropping connections and refusing new ones for %1 ms")
             .arg(m_config.restartMs));
     m_restarting = true;
+    // Stop listening before dropping anyone: a client that sees its connection end must not get
+    // through again before the restart has begun.
+    m_server.close();
     std::vector<QTcpSocket*> sockets;
     for (auto& [id, c] : m_connections) {
         c->closing = true;
@@ -364,7 +374,6 @@ void SimServer::beginRestart() {
     }
     for (QTcpSocket* s : sockets)
         s->abort();
-    m_server.close();
     saveNow();
     m_restartTimer.start(m_config.restartMs);
 }

@@ -62,6 +62,7 @@ private:
         QString outcome;
         bool close = false;   // close the connection (after sending the reply, if any)
         bool restart = false;
+        bool refused = false; // the request itself was wrong (address outside the area)
     };
 
     void acceptPending();
@@ -72,13 +73,14 @@ private:
     Result handleBlockRead(Area area, std::uint8_t replyCode, const QByteArray& payload);
     Result handleBlockWrite(Area area, std::uint8_t replyCode, const QByteArray& payload);
     void storeExtRecord(int module, const QByteArray& record);
+    void showExtRecord(int module, const QByteArray& record) const;
     // Counts the exchange against the fault plan; true when the fault hits it.
     bool faultApplies(std::uint8_t requestCode);
     // Faults that replace the handling of the request altogether (nothing is stored).
     std::optional<Result> faultInsteadOfRequest(const Connection& c) const;
     // Faults that spoil the reply of a request that was handled.
     void faultReply(const Connection& c, std::uint8_t requestCode, Result& r) const;
-    void closeConnection(Connection& c, const QString& why);
+    void closeConnection(Connection& c);
     void beginRestart();
     void relisten();
     void markChanged(bool saveAtOnce);

@@ -82,7 +82,7 @@ std::optional<int> requestPayloadLength(std::uint8_t code) {
     case kReqQpbVarsWrite:
         return kAddressSize + kBlockSize;
     default:
-        if (code >= kReqExtFirst && code <= kReqExtLast)
+        if (isExtRequest(code))
             return kExtRecordSize;
         return std::nullopt;
     }
@@ -115,7 +115,7 @@ QString requestName(std::uint8_t code) {
     case kReqHttpOff:
         return QStringLiteral("http-off");
     default:
-        if (code >= kReqExtFirst && code <= kReqExtLast)
+        if (isExtRequest(code))
             return QStringLiteral("ext-module-%1").arg(code - kReqExtFirst);
         return QStringLiteral("unknown");
     }

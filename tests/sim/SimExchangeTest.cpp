@@ -367,7 +367,7 @@ TEST(SimPassword, WithoutThePasswordOptionEveryHashIsAccepted) {
 }
 
 TEST(SimRestart, RefusesConnectionsThenRecovers) {
-    SimProcess sim({"--restart-ms", "1500"});
+    SimProcess sim({"--restart-ms", "2000"});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     Link link;
     ASSERT_TRUE(link.open(sim.port()));
