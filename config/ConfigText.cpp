@@ -403,9 +403,11 @@ bool TextToConfigQPB(const QString& text, std::uint8_t& AutoPlace, bool KeepCurr
 
 int FailedLineNumber(const QString& original, qsizetype remainingSize) {
     const qsizetype consumed = std::clamp<qsizetype>(original.size() - remainingSize, 0, original.size());
+    if (consumed == 0)
+        return 1;
     const QStringView read = QStringView(original).left(consumed);
     const int ends = static_cast<int>(read.count(kCrLf));
-    return read.endsWith(kCrLf) ? std::max(ends, 1) : ends + 1;
+    return read.endsWith(kCrLf) ? ends : ends + 1;
 }
 
 bool ReadSettingsSection(QString& text, TNodarixQPAConfig& config) { return readSettings(text, config); }
