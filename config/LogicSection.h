@@ -11,6 +11,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <type_traits>
+
 struct TNodarixQPAConfig;
 struct TNodarixQPBConfig;
 struct TDCircuitRemap;
@@ -31,6 +33,12 @@ struct LogicImageOf {
     int textWidth = 0;
     Byte* setNumer = nullptr;  // numerCount number entries
     int numerCount = 0;
+
+    operator LogicImageOf<const quint8>() const
+        requires(!std::is_const_v<Byte>)
+    {
+        return {setMacro, cellType, cellCount, paramCell, setText, textCount, textWidth, setNumer, numerCount};
+    }
 };
 using LogicImage = LogicImageOf<quint8>;
 using ConstLogicImage = LogicImageOf<const quint8>;
