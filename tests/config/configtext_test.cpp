@@ -454,7 +454,7 @@ void expectStableRoundTrip(bool qpb) {
     // Nothing was left out: every cell and every circuit of the logic carries its line.
     EXPECT_FALSE(text1.contains(QStringLiteral("\t---")));
     EXPECT_FALSE(text1.contains(QStringLiteral("temp_")));
-    EXPECT_EQ(write(second, true).size() < text1.size(), true);
+    EXPECT_EQ(text1.count(QStringLiteral("\tdcirc_")), 253);
 }
 
 TEST(ConfigText, PopulatedQpaImageRoundTripsUnchanged) { expectStableRoundTrip<HeldQPA>(false); }
