@@ -435,6 +435,22 @@ TEST(ConfigText, FailedLineNumberCountsTheLinesTaken) {
     EXPECT_EQ(FailedLineNumber(QString(), 0), 1);
 }
 
+// A time of day of 100 hours or more has no hh:mm:ss form: it is written with all its hour digits,
+// and reading that text fails loudly instead of storing a wrong time.
+TEST(ConfigText, TimesOfAHundredHoursOrMoreAreWrittenSoThatTheReaderRefusesThem) {
+    HeldQPB h;
+    ASSERT_TRUE(read(h, lines({"#logic", "\tM00:CLOCK*8-1[O \"d01\"]VAR000C`07:30:00`"})))
+        << ConfigErrorText().toStdString();
+    ASSERT_EQ(le::GetS32(h.config->Set_Numer[0]), 27000);
+    le::PutS32(h.config->Set_Numer[0], 400000);
+    const QString text = write(h, true);
+    ASSERT_TRUE(text.contains(QStringLiteral("VAR000C`111:06:40`"))) << text.toStdString();
+    HeldQPB back;
+    EXPECT_FALSE(read(back, text));
+    EXPECT_EQ(LastConfigError, kErrNumberParam);
+    EXPECT_TRUE(LastConfigLine.contains(QStringLiteral("111:06:40")));
+}
+
 // A realistic, fully populated image: written, read and written again gives the same text, and
 // the second read gives the same image.
 template <class H>
