@@ -20,6 +20,25 @@ class TcpClient;
 template <typename T>
 using TTaskQueue = std::deque<T>;
 
+// The slot a worker serves next from a queue, or -1. One-step kinds: the first slot in progress,
+// else the waiting slot with the smallest stamp. Block kinds: among waiting and running slots the
+// smallest stamp, so a transfer that has begun runs to its end before a later one starts.
+// Equal stamps go to the higher index.
+template <typename T>
+int ChooseNextSlot(const TTaskQueue<T>& queue, bool blockKind) {
+    int chosen = -1;
+    for (int i = 0; i < static_cast<int>(queue.size()); ++i)
+        if (!blockKind && queue[i].Status == statProgress)
+            return i;
+    for (int i = 0; i < static_cast<int>(queue.size()); ++i) {
+        const TStatus s = queue[i].Status;
+        const bool eligible = s == statWait || (blockKind && s == statProgress);
+        if (eligible && (chosen < 0 || queue[i].Stamp <= queue[chosen].Stamp))
+            chosen = i;
+    }
+    return chosen;
+}
+
 class TCommThread : public QThread {
 public:
     TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 ConnTimeout, quint32 ReadTimeout);
@@ -49,6 +68,9 @@ public:
     // Reports the task's status; an end state is reported once, then the slot is free.
     // ResBufor receives the result bytes of a reading or version task on STATRESOK.
     TStatus GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor);
+
+    // Number of slots (free or not) in the queue of a kind; queues never shrink.
+    int QueueSlots(TTaskType kind) const;
 
 protected:
     void run() override;
@@ -85,6 +107,7 @@ private:
     mutable QMutex Lock;
     QWaitCondition wakeUp; // signalled under Lock by added tasks, CloseThread and Terminate
     bool terminateRequested = false;
+    bool workerSleeping = false; // guarded by Lock
 
     TTaskQueue<TConfQPASettReadTask> ConfQPASettReadTasks;
     TTaskQueue<TConfQPASettSaveTask> ConfQPASettSaveTasks;

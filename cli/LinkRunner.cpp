@@ -1,0 +1,117 @@
+#include "cli/LinkRunner.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr int kPollMs = 100; // the windows' status timers tick every 100 ms
+
+class ProgressView {
+public:
+    explicit ProgressView(const QString& label) : label(label), terminal(isatty(fileno(stderr))) {}
+    void show(int percent) {
+        if (percent == last)
+            return;
+        last = percent;
+        if (terminal) {
+            const int width = 40, filled = percent * width / 100;
+            std::fprintf(stderr, "\r%s [%s%s] %3d%%", label.toUtf8().constData(), QByteArray(filled, '#').constData(),
+                         QByteArray(width - filled, '.').constData(), percent);
+        } else {
+            std::fprintf(stderr, "%s %d%%\n", label.toUtf8().constData(), percent);
+        }
+        std::fflush(stderr);
+    }
+    void end() {
+        if (terminal && last >= 0)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    QString label;
+    bool terminal;
+    int last = -1;
+};
+
+} // namespace
+
+TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTask&)>& add, void* result,
+                const QString& label) {
+    TCommTask pool(options.timeoutMs, options.timeoutMs);
+    const qint32 id = add(pool);
+    ProgressView progress(label);
+    for (;;) {
+        TTaskType kind = taskDigiKiv;
+        quint8 percent = 0;
+        const TStatus status = pool.GetTaskStatus(id, &kind, &percent, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                  nullptr, result);
+        if (IsBlockKind(kind) && (status == statProgress || status == STATRESOK))
+            progress.show(status == STATRESOK ? 100 : percent);
+        if (IsEndStatus(status) || status == statFree) {
+            progress.end();
+            return status == statFree ? statResTimeOut : status;
+        }
+        QThread::msleep(kPollMs);
+    }
+}
+
+int finish(TStatus status) {
+    switch (status) {
+    case STATRESOK:
+        return kExitOk;
+    case statResUnkn:
+        printError(StatusText(status));
+        return kExitUnknown;
+    case statResErr:
+        printError(StatusText(status));
+        return kExitError;
+    default:
+        printError(StatusText(statResTimeOut));
+        return kExitTimeOut;
+    }
+}
+
+bool readExactFile(const QString& path, qsizetype size, QByteArray& out) {
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        printError(QStringLiteral("nodarix-cli: no such file: %1").arg(path));
+        return false;
+    }
+    if (info.size() != size) {
+        printError(QStringLiteral("nodarix-cli: %1 has %2 bytes; exactly %3 are needed")
+                       .arg(path)
+                       .arg(info.size())
+                       .arg(size));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        printError(QStringLiteral("nodarix-cli: cannot read %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    out = file.readAll();
+    if (out.size() != size) {
+        printError(QStringLiteral("nodarix-cli: cannot read %1 whole").arg(path));
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        printError(QStringLiteral("nodarix-cli: cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,51 @@
+#include "shell/Startup.h"
+
+#include "shell/DataModule.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+const QString kNoSwitchWarning =
+    QStringLiteral("Błąd: uruchomienie programu możliwe tylko z parametrem.\rSzczegóły w instrukcji obsługi.");
+
+int FindSwitchRow(const std::vector<SwitchRow>& table, const QStringList& parameters) {
+    const QString first = parameters.isEmpty() ? QString() : parameters.first();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].Switch == first)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void ApplyWindowFrame(QWidget& window, const QString& caption, int clientWidth, int clientHeight) {
+    window.setWindowTitle(caption);
+    window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window.setFixedSize(clientWidth, clientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(clientWidth / 2, clientHeight / 2));
+    }
+}
+
+std::unique_ptr<QWidget> CreateMainWindow(const std::vector<SwitchRow>& table, const QStringList& parameters) {
+    const int row = FindSwitchRow(table, parameters);
+    if (row >= 0)
+        return table[static_cast<std::size_t>(row)].Create();
+    // Qt breaks lines only at line feeds; the text itself keeps its carriage return.
+    QMessageBox box(QMessageBox::Warning, QString(), QString(kNoSwitchWarning).replace(QLatin1Char('\r'), QLatin1Char('\n')),
+                    QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return nullptr;
+}
+
+int RunStartup(int argc, char** argv, const std::vector<SwitchRow>& table) {
+    QApplication app(argc, argv);
+    std::unique_ptr<QWidget> window = CreateMainWindow(table, app.arguments().mid(1));
+    // The data module comes after the window, in every case.
+    TDataModule1 dataModule;
+    if (!window)
+        return 0;
+    window->show();
+    return app.exec();
+}

@@ -1,0 +1,354 @@
+// nodarix-sim: a Nodarix controller of either edition on TCP, for tests, demos and rehearsals
+// without hardware. Command-line options are read here; SimMemory keeps the images and the state
+// file, SimServer speaks the protocol.
+#include "sim/ExtRecordText.h"
+#include "sim/SimFaults.h"
+#include "sim/SimMemory.h"
+#include "sim/SimServer.h"
+#include "sim/SimWire.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRuntime = 1; // cannot listen
+constexpr int kExitUsage = 2;   // bad option, bad seed image, bad state file
+
+void printErr(const QString& text) {
+    const QByteArray bytes = (QStringLiteral("nodarix-sim: ") + text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void printOut(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// A fixed-width text field of the version record: Latin-1, NUL-filled, refused when too long.
+bool putField(QByteArray& record, int offset, int width, const QString& text, const QString& option,
+              QString* error) {
+    const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() <= 0xFF; });
+    if (!latin1 || text.size() > width) {
+        *error = QStringLiteral("--%1 \"%2\": at most %3 single-byte characters").arg(option, text).arg(width);
+        return false;
+    }
+    const QByteArray bytes = text.toLatin1();
+    record.replace(offset, int(bytes.size()), bytes);
+    return true;
+}
+
+// Self-pipe: the signal handler only writes a byte; the event loop does the rest.
+int g_signalFds[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalFds[0], &byte, 1);
+}
+
+struct Options {
+    QHostAddress bind;
+    quint16 port = 7080;
+    QByteArray versionRecord;
+    QString statePath;
+    std::vector<std::pair<sim::SeedKind, QString>> seeds;
+    sim::ServerConfig server;
+    bool dumpExt = false;
+};
+
+QString helpIntro() {
+    return QStringLiteral(
+        "Plays a Nodarix controller of either edition over TCP, for tests, demos and rehearsals without "
+        "hardware.\n"
+        "It answers the version, block read/write (QPA flash area, QPB settings and variables), settings "
+        "write end,\nrestart, extension module and HTTP on/off exchanges from its own memory.\n\n"
+        "On start it prints one line on stdout: \"nodarix-sim listening on ADDRESS:PORT\".\n"
+        "Exit status: 0 after SIGINT/SIGTERM (state saved), 1 when it cannot listen, 2 for bad options,\n"
+        "a bad seed image or a bad state file.\n\n"
+        "Faults (--fault, one per run; modifiers may be added in the same or further --fault options,\n"
+        "comma-separated):\n"
+        "  silent            never answer (the client runs into its read time-out); nothing is stored\n"
+        "  close-after=N     close the connection right after the Nth reply on it\n"
+        "  wrong-address     block replies echo the address of a neighbouring block\n"
+        "  wrong-length      replies carry one extra payload byte (length field agrees)\n"
+        "  wrong-code        replies carry a wrong code (write end: 0xBC instead of 0xBE)\n"
+        "  ack=N             extension module acknowledgement with result N (0 refused, 2 meaningless);\n"
+        "                    the record is stored only when the result is 1\n"
+        "  fault-after=N     answer the first N exchanges correctly, fault every later one (counted since\n"
+        "                    start, over all connections)\n"
+        "  fault-code=HEX    fault (and count) only requests with this code, e.g. fault-code=0xA0\n\n"
+        "Memory: the flash area (524288 bytes; QPA settings at 0x600, QPA texts at 0x2900, flash uploads\n"
+        "land there too), QPB settings (65536) and variables (16640), one extension module record per\n"
+        "module, the HTTP flag. Everything starts zero-filled. Block addresses must be multiples of 256 inside\n"
+        "the area; any other address makes the simulator close the connection without a reply.");
+}
+
+// Parses the command line; on failure returns the message for exit status 2.
+std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
+    QCommandLineParser p;
+    p.setApplicationDescription(helpIntro());
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("TCP port (default 7080; 0 picks a free port)."),
+                                  QStringLiteral("PORT"), QStringLiteral("7080"));
+    const QCommandLineOption bind(QStringLiteral("bind"), QStringLiteral("Listen address (default 127.0.0.1)."),
+                                  QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption allowNonLoopback(
+        QStringLiteral("allow-non-loopback"),
+        QStringLiteral("Allow --bind to a non-loopback address (the simulator would pose as a controller "
+                       "to anyone on that network)."));
+    const QCommandLineOption edition(QStringLiteral("edition"),
+                                     QStringLiteral("Controller edition QPA or QPB (default QPA)."),
+                                     QStringLiteral("QPA|QPB"), QStringLiteral("QPA"));
+    const QCommandLineOption versionText(QStringLiteral("version-text"),
+                                         QStringLiteral("Firmware version text, at most 6 characters (default V4.1.3)."),
+                                         QStringLiteral("TEXT"), QStringLiteral("V4.1.3"));
+    const QCommandLineOption pcb(QStringLiteral("pcb"), QStringLiteral("Board version letter (default D)."),
+                                 QStringLiteral("LETTER"), QStringLiteral("D"));
+    const QCommandLineOption jumper(QStringLiteral("jumper"),
+                                    QStringLiteral("Programming jumper fitted (Switch byte 'e'; otherwise 0)."));
+    const QCommandLineOption realization(
+        QStringLiteral("realization"),
+        QStringLiteral("Build text, at most 8 characters (default QPA1 or QPB1 by edition)."), QStringLiteral("TEXT"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number text, at most 8 characters (default 00012345)."),
+                                    QStringLiteral("TEXT"), QStringLiteral("00012345"));
+    const QCommandLineOption language(QStringLiteral("language"),
+                                      QStringLiteral("Controller language PL, EN or IT (default PL)."),
+                                      QStringLiteral("PL|EN|IT"), QStringLiteral("PL"));
+    const QCommandLineOption password(
+        QStringLiteral("password"),
+        QStringLiteral("Check the password hash of every request; requests with another hash are dropped "
+                       "without a reply (the connection stays open). Without it every hash is accepted."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption state(
+        QStringLiteral("state"),
+        QStringLiteral("State file: loaded at start if it exists (a bad one is an error), created otherwise, "
+                       "and saved atomically after changes."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"),
+        QStringLiteral("Preload a raw image after loading the state (repeatable). KIND: qpa-settings (8192 bytes), "
+                       "qpa-texts (32768), qpb-settings (65536), qpb-vars (16640), flash (524288)."),
+        QStringLiteral("KIND=FILE"));
+    const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Inject a fault (see above)."),
+                                   QStringLiteral("NAME[=N]"));
+    const QCommandLineOption restartMs(
+        QStringLiteral("restart-ms"),
+        QStringLiteral("After a restart request, refuse connections for this long (default 3000)."),
+        QStringLiteral("MS"), QStringLiteral("3000"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Print one line per exchange on stderr (code, address, outcome)."));
+    const QCommandLineOption showExt(
+        QStringLiteral("show-ext"),
+        QStringLiteral("Print each extension module record on stderr as it arrives (and those already "
+                       "stored, at start)."));
+    const QCommandLineOption dumpExt(
+        QStringLiteral("dump-ext"),
+        QStringLiteral("Print the extension module records stored in --state on stdout and exit."));
+    p.addOptions({help, port, bind, allowNonLoopback, edition, versionText, pcb, jumper, realization, serial,
+                  language, password, state, seed, fault, restartMs, log, showExt, dumpExt});
+
+    if (!p.parse(arguments))
+        return p.errorText();
+    if (p.isSet(help)) {
+        printOut(p.helpText());
+        std::exit(kExitOk);
+    }
+    if (!p.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first());
+
+    bool ok = false;
+    const uint portValue = p.value(port).toUInt(&ok, 10);
+    if (!ok || portValue > 65535)
+        return QStringLiteral("--port \"%1\": expected a number from 0 to 65535").arg(p.value(port));
+    o.port = quint16(portValue);
+
+    QString bindText = p.value(bind);
+    if (bindText == QLatin1String("localhost"))
+        bindText = QStringLiteral("127.0.0.1");
+    if (!o.bind.setAddress(bindText))
+        return QStringLiteral("--bind \"%1\": not an IP address").arg(p.value(bind));
+    if (!o.bind.isLoopback() && !p.isSet(allowNonLoopback))
+        return QStringLiteral("--bind %1: not a loopback address. The simulator answers anyone who reaches it "
+                              "and would pose as a controller on a shared network; add --allow-non-loopback "
+                              "if that is really wanted.")
+            .arg(bindText);
+
+    const QString editionText = p.value(edition).toUpper();
+    if (editionText != QLatin1String("QPA") && editionText != QLatin1String("QPB"))
+        return QStringLiteral("--edition \"%1\": expected QPA or QPB").arg(p.value(edition));
+    const QString languageText = p.value(language).toUpper();
+    if (languageText != QLatin1String("PL") && languageText != QLatin1String("EN") &&
+        languageText != QLatin1String("IT"))
+        return QStringLiteral("--language \"%1\": expected PL, EN or IT").arg(p.value(language));
+    if (p.value(pcb).size() != 1)
+        return QStringLiteral("--pcb \"%1\": expected one letter").arg(p.value(pcb));
+
+    // Version record: Version 6, PCB 1, Switch 1, Realization 8, Serial 8, Langue 2, FabSet 6, FabMac 6.
+    QByteArray record(sim::kVersionRecordSize, '\0');
+    QString error;
+    const QString realizationText = p.isSet(realization) ? p.value(realization) : editionText + QLatin1Char('1');
+    if (!putField(record, 0, 6, p.value(versionText), QStringLiteral("version-text"), &error) ||
+        !putField(record, 6, 1, p.value(pcb), QStringLiteral("pcb"), &error) ||
+        !putField(record, 8, 8, realizationText, QStringLiteral("realization"), &error) ||
+        !putField(record, 16, 8, p.value(serial), QStringLiteral("serial"), &error) ||
+        !putField(record, 24, 2, languageText, QStringLiteral("language"), &error))
+        return error;
+    if (p.isSet(jumper))
+        record[7] = 'e';
+    o.server.versionRecord = record;
+
+    if (p.isSet(password))
+        o.server.passwordHash = sim::passwordHash(p.value(password));
+
+    for (const QString& f : p.values(fault)) {
+        if (!o.server.faults.parse(f, &error))
+            return QStringLiteral("--fault \"%1\": %2").arg(f, error);
+    }
+    if (o.server.faults.fault == sim::Fault::None && (o.server.faults.after > 0 || o.server.faults.onlyCode >= 0))
+        return QStringLiteral("--fault: fault-after and fault-code need a fault to go with them");
+
+    const int restart = p.value(restartMs).toInt(&ok, 10);
+    if (!ok || restart < 0 || restart > 600000)
+        return QStringLiteral("--restart-ms \"%1\": expected a number of milliseconds from 0 to 600000")
+            .arg(p.value(restartMs));
+    o.server.restartMs = restart;
+
+    for (const QString& s : p.values(seed)) {
+        const qsizetype eq = s.indexOf(QLatin1Char('='));
+        const auto kind = eq > 0 ? sim::SimMemory::seedKindFromName(s.left(eq)) : std::nullopt;
+        if (!kind || eq + 1 >= s.size())
+            return QStringLiteral("--seed \"%1\": expected KIND=FILE with KIND one of qpa-settings, qpa-texts, "
+                                  "qpb-settings, qpb-vars, flash")
+                .arg(s);
+        o.seeds.emplace_back(*kind, s.mid(eq + 1));
+    }
+
+    o.statePath = p.value(state);
+    o.server.statePath = o.statePath;
+    o.server.logExchanges = p.isSet(log);
+    o.server.showExt = p.isSet(showExt);
+    o.dumpExt = p.isSet(dumpExt);
+    if (o.dumpExt && o.statePath.isEmpty())
+        return QStringLiteral("--dump-ext needs --state FILE");
+    return std::nullopt;
+}
+
+// Loads the state file and the seed images; on failure returns the message for exit status 2.
+std::optional<QString> prepareMemory(const Options& o, sim::SimMemory& memory, bool* changed) {
+    *changed = false;
+    QString error;
+    if (!o.statePath.isEmpty()) {
+        if (QFileInfo::exists(o.statePath)) {
+            if (!memory.load(o.statePath, &error))
+                return QStringLiteral("state file %1: %2").arg(o.statePath, error);
+        } else {
+            *changed = true;
+        }
+    }
+    for (const auto& [kind, path] : o.seeds) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("seed %1: cannot open: %2").arg(path, file.errorString());
+        // Never more than the largest image plus one byte, so a wrong file cannot eat the memory.
+        const QByteArray image = file.read(sim::SimMemory::kFlashSize + 1);
+        if (!memory.seed(kind, image, &error))
+            return QStringLiteral("seed %1: %2").arg(path, error);
+        *changed = true;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("nodarix-sim"));
+
+    Options options;
+    if (const auto error = parseOptions(QCoreApplication::arguments(), options)) {
+        printErr(*error);
+        printErr(QStringLiteral("try --help"));
+        return kExitUsage;
+    }
+
+    sim::SimMemory memory;
+    bool changed = false;
+    if (const auto error = prepareMemory(options, memory, &changed)) {
+        printErr(*error);
+        return kExitUsage;
+    }
+
+    if (options.dumpExt) {
+        for (int m = 0; m < sim::kModuleCount; ++m) {
+            const auto& record = memory.extRecord(m);
+            printOut(record ? sim::describeExtRecord(m, *record)
+                            : QStringLiteral("extension module %1: no record received\n").arg(m));
+        }
+        return kExitOk;
+    }
+
+    if (changed && !options.statePath.isEmpty()) {
+        QString error;
+        if (!memory.save(options.statePath, &error)) {
+            printErr(QStringLiteral("cannot write state file %1: %2").arg(options.statePath, error));
+            return kExitUsage;
+        }
+    }
+    if (options.server.showExt) {
+        for (int m = 0; m < sim::kModuleCount; ++m) {
+            if (const auto& record = memory.extRecord(m))
+                printErr(QStringLiteral("stored record:\n") + sim::describeExtRecord(m, *record));
+        }
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0) {
+        printErr(QStringLiteral("cannot set up signal handling"));
+        return kExitRuntime;
+    }
+    QSocketNotifier signalNotifier(g_signalFds[1], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sim::SimServer server(memory, options.server);
+    QString error;
+    if (!server.listen(options.bind, options.port, &error)) {
+        printErr(QStringLiteral("cannot listen on %1 port %2: %3").arg(options.bind.toString()).arg(options.port).arg(error));
+        return kExitRuntime;
+    }
+    const QString host = options.bind.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QStringLiteral("[%1]").arg(options.bind.toString())
+                             : options.bind.toString();
+    printOut(QStringLiteral("nodarix-sim listening on %1:%2\n").arg(host).arg(server.port()));
+    if (options.server.faults.fault != sim::Fault::None)
+        printErr(QStringLiteral("fault: %1").arg(options.server.faults.describe()));
+
+    const int status = QCoreApplication::exec();
+    server.shutdown();
+    return status;
+}
