@@ -96,4 +96,8 @@ TEST(Startup, AnalyserPlaceholderAndSharedStyle) {
     EXPECT_EQ(labels[0]->geometry().center(), window.rect().center());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), TDataModule1::DarkPalette().color(QPalette::Window));
     EXPECT_FALSE(dataModule.ImageList1(QStringLiteral("Menu")).isNull());
+    // A look at the window: NODARIX_SCREENSHOT_DIR=DIR build/tests/shell/shell_tests
+    if (const QByteArray dir = qgetenv("NODARIX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/analizer.png")));
+    }
 }
