@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -101,8 +100,14 @@ void captioned(QGridLayout* grid, int row, int column, const QString& caption, Q
     grid->addWidget(field, row + 1, column);
 }
 
+// Tighter than the default margins, so that all six groups fit the window's height.
+void compact(QLayout* layout) {
+    layout->setContentsMargins(9, 4, 9, 6);
+}
+
 QGridLayout* captionGrid(QGroupBox* group) {
     auto* grid = new QGridLayout(group);
+    compact(grid);
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(2);
     return grid;
@@ -138,40 +143,38 @@ TfmWindows_Xetv3_Set::~TfmWindows_Xetv3_Set() {
 
 void TfmWindows_Xetv3_Set::buildControls() {
     // Controls are created in reading order, which is also their tab order.
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(10, 8, 10, 10);
-    page->setSpacing(6);
+    auto* page = new QGridLayout(this);
+    page->setContentsMargins(8, 6, 8, 8);
+    page->setHorizontalSpacing(6);
+    page->setVerticalSpacing(12);
 
+    // The longest input mode does not fit three inputs side by side: one row per input.
     auto* inputs = new QGroupBox(tr8(text::kInputsGroup), this);
-    auto* inputsRow = new QHBoxLayout(inputs);
-    inputsRow->setSpacing(10);
+    auto* inputRows = new QVBoxLayout(inputs);
+    compact(inputRows);
+    inputRows->setSpacing(4);
     for (int n = 0; n < kXet16Inputs; ++n) {
         auto* group = new QGroupBox(tr8(text::kInputGroup).arg(n + 1), inputs);
-        auto* column = new QVBoxLayout(group);
-        column->setSpacing(2);
+        auto* grid = captionGrid(group);
         ComboBoxInputMode[n] = fixedList(group, text::kInputModes);
         EditRom1[n] = editBox(group, text::kRomInitial, 16);
         EditRom2[n] = editBox(group, text::kRomInitial, 16);
-        auto* rom1 = new QLabel(tr8(text::kRom1), group);
-        auto* rom2 = new QLabel(tr8(text::kRom2), group);
-        rom1->setBuddy(EditRom1[n]);
-        rom2->setBuddy(EditRom2[n]);
-        column->addWidget(ComboBoxInputMode[n]);
-        column->addSpacing(6);
-        column->addWidget(rom1);
-        column->addWidget(EditRom1[n]);
-        column->addSpacing(4);
-        column->addWidget(rom2);
-        column->addWidget(EditRom2[n]);
-        inputsRow->addWidget(group, 1);
+        grid->addWidget(ComboBoxInputMode[n], 1, 0);
+        captioned(grid, 0, 1, tr8(text::kRom1), EditRom1[n]);
+        captioned(grid, 0, 2, tr8(text::kRom2), EditRom2[n]);
+        grid->setColumnStretch(0, 3);
+        grid->setColumnStretch(1, 2);
+        grid->setColumnStretch(2, 2);
+        inputRows->addWidget(group);
     }
-    page->addWidget(inputs);
+    page->addWidget(inputs, 0, 0, 1, 2);
 
-    auto* ports = new QGroupBox(tr8(text::kPortsGroup), this);
     // The mode names are too long for four lists in one row: two rows, caption beside the list.
+    auto* ports = new QGroupBox(tr8(text::kPortsGroup), this);
     auto* portsGrid = new QGridLayout(ports);
+    compact(portsGrid);
     portsGrid->setHorizontalSpacing(12);
-    portsGrid->setVerticalSpacing(6);
+    portsGrid->setVerticalSpacing(4);
     for (int p = 0; p < kXet16Ports; ++p) {
         ComboBoxPortMode[p] = fixedList(ports, text::kPortModes);
         auto* label = new QLabel(tr8(text::kPort).arg(p + 3), ports);
@@ -182,11 +185,10 @@ void TfmWindows_Xetv3_Set::buildControls() {
     portsGrid->setColumnStretch(1, 1);
     portsGrid->setColumnStretch(3, 1);
     portsGrid->setColumnMinimumWidth(2, 24);
-    page->addWidget(ports);
+    page->addWidget(ports, 1, 0, 1, 2);
 
     auto* outputs = new QGroupBox(tr8(text::kOutputsGroup), this);
     auto* outputsGrid = captionGrid(outputs);
-    outputsGrid->setVerticalSpacing(2);
     for (int o = 0; o < kXet16Outputs; ++o) {
         auto* box = new QComboBox(outputs);
         box->addItem(tr8(text::kOutputOff));
@@ -198,11 +200,10 @@ void TfmWindows_Xetv3_Set::buildControls() {
         ComboBoxOutput[o] = box;
         captioned(outputsGrid, (o / 4) * 2, o % 4, tr8(text::kOutput).arg(o + 1), box);
     }
-    outputsGrid->setRowMinimumHeight(2, 24);
-    outputsGrid->setAlignment(Qt::AlignTop);
+    outputsGrid->setRowMinimumHeight(2, 18);
     for (int c = 0; c < 4; ++c)
         outputsGrid->setColumnStretch(c, 1);
-    page->addWidget(outputs);
+    page->addWidget(outputs, 2, 0, 1, 2);
 
     auto* serial = new QGroupBox(tr8(text::kSerialGroup), this);
     auto* serialGrid = captionGrid(serial);
@@ -219,21 +220,18 @@ void TfmWindows_Xetv3_Set::buildControls() {
     captioned(serialGrid, 0, 4, tr8(text::kStopBits), ComboBoxStopBits);
     for (int c = 0; c < 5; ++c)
         serialGrid->setColumnStretch(c, 1);
-    page->addWidget(serial);
+    page->addWidget(serial, 3, 0, 1, 2);
 
     auto* general = new QGroupBox(tr8(text::kGeneralGroup), this);
-    auto* generalRow = new QHBoxLayout(general);
-    generalRow->setSpacing(12);
+    auto* generalGrid = captionGrid(general);
     ComboBoxProgramAs = fixedList(general, text::kModuleNumbers);
-    auto* programAs = new QLabel(tr8(text::kProgramAs), general);
-    programAs->setBuddy(ComboBoxProgramAs);
-    generalRow->addWidget(programAs);
-    generalRow->addWidget(ComboBoxProgramAs);
-    generalRow->addSpacing(36);
+    captioned(generalGrid, 0, 0, tr8(text::kProgramAs), ComboBoxProgramAs);
     // The module does not report these yet: the captions stand without a value.
-    generalRow->addWidget(new QLabel(tr8(text::kFirmware), general), 1);
-    generalRow->addWidget(new QLabel(tr8(text::kSerialNumber), general), 1);
-    page->addWidget(general);
+    generalGrid->addWidget(new QLabel(tr8(text::kFirmware), general), 2, 0);
+    generalGrid->addWidget(new QLabel(tr8(text::kSerialNumber), general), 3, 0);
+    generalGrid->setRowMinimumHeight(2, 22);
+    generalGrid->setRowStretch(4, 1);
+    page->addWidget(general, 4, 0);
 
     auto* controller = new QGroupBox(tr8(text::kControllerGroup), this);
     auto* controllerGrid = captionGrid(controller);
@@ -243,18 +241,19 @@ void TfmWindows_Xetv3_Set::buildControls() {
     EditPassword->setEchoMode(QLineEdit::Password);
     ComboBoxModule = fixedList(controller, text::kModuleNumbers);
     Button1 = new QPushButton(tr8(text::kProgram), controller);
+    Button1->setMinimumWidth(110);
     captioned(controllerGrid, 0, 0, tr8(text::kAddress), EditAddress);
     captioned(controllerGrid, 0, 1, tr8(text::kTcpPort), EditPort);
     captioned(controllerGrid, 0, 2, tr8(text::kPassword), EditPassword);
     captioned(controllerGrid, 0, 3, tr8(text::kModule), ComboBoxModule);
-    controllerGrid->addWidget(Button1, 1, 4);
+    controllerGrid->setRowMinimumHeight(2, 8);
+    controllerGrid->addWidget(Button1, 3, 2, 1, 2, Qt::AlignRight);
     controllerGrid->setColumnStretch(0, 3);
     controllerGrid->setColumnStretch(1, 1);
     controllerGrid->setColumnStretch(2, 2);
-    controllerGrid->setColumnStretch(3, 1);
-    controllerGrid->setColumnStretch(4, 2);
-    page->addWidget(controller);
-    page->addStretch(1);
+    page->addWidget(controller, 4, 1);
+    page->setColumnStretch(1, 1);
+    page->setRowStretch(5, 1);
 }
 
 void TfmWindows_Xetv3_Set::setPoolTimeouts(quint32 connTimeout, quint32 readTimeout) {
