@@ -1,12 +1,10 @@
 // nodarix-cli xet16: programs a Xet16 extension module through a controller, or writes the
 // settings record to a file, from named options.
 #include "cli/CliCommand.h"
+#include "cli/LinkRunner.h"
 #include "comm/CommTask.h"
 #include "config/Xet16.h"
 
-#include <QFile>
-#include <QThread>
-#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -134,44 +132,20 @@ int run(const QStringList& args, const cli::GlobalOptions& options) {
     if (request.RomDefaulted)
         return usageError(QStringLiteral("a ROM code must be at most 16 hexadecimal digits; nothing sent"));
 
-    if (!dumpFile.isEmpty()) {
-        QFile out(dumpFile);
-        const qint64 size = static_cast<qint64>(sizeof request.Record);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            out.write(reinterpret_cast<const char*>(&request.Record), size) != size || !out.flush()) {
-            cli::printError(
-                QStringLiteral("nodarix-cli xet16: cannot write %1: %2").arg(dumpFile, out.errorString()));
-            return cli::kExitFailure;
-        }
-        return cli::kExitOk;
-    }
+    if (!dumpFile.isEmpty())
+        return cli::writeFile(dumpFile, QByteArray(reinterpret_cast<const char*>(&request.Record),
+                                                   static_cast<qsizetype>(sizeof request.Record)))
+                   ? cli::kExitOk
+                   : cli::kExitFailure;
 
-    TCommTask pool(options.timeoutMs, options.timeoutMs);
-    const qint32 id =
-        pool.AddTaskExtSave(request.Host, request.Port, false, request.Password, request.No, &request.Record);
-    TStatus status = statWait;
-    for (;;) {
-        TTaskType kind{};
-        status = pool.GetTaskStatus(id, &kind);
-        // A task the pool no longer knows cannot end any more; report it as an unknown outcome.
-        if (IsEndStatus(status) || status == statFree)
-            break;
-        QThread::msleep(100);
-    }
-    if (status == STATRESOK) {
-        const QByteArray text = (StatusText(status) + QLatin1Char('\n')).toUtf8();
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        return cli::kExitOk;
-    }
-    cli::printError(StatusText(status));
-    switch (status) {
-    case statResTimeOut:
-        return cli::kExitTimeOut;
-    case statResErr:
-        return cli::kExitError;
-    default:
-        return cli::kExitUnknown;
-    }
+    const TStatus status =
+        cli::runTask(options,
+                     [&](TCommTask& pool) {
+                         return pool.AddTaskExtSave(request.Host, request.Port, true, request.Password,
+                                                    request.No, &request.Record);
+                     },
+                     nullptr, {});
+    return cli::finish(status);
 }
 
 const cli::Registrar registrar({cli::Command{
