@@ -1,6 +1,7 @@
 #include "windows/SwitchTable.h"
 
 #include "windows/Analizer.h"
+#include "windows/Xetv3Set.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::vector<SwitchRow> ToolSwitchTable() {
         {QStringLiteral("-b"), QStringLiteral("Ustawienia nodarix-a"),
          [] { return shellWindow(QStringLiteral("Ustawienia nodarix-a"), 800, 600); }},
         {QStringLiteral("-x"), QStringLiteral("Ustawienia modułu rozszerzeń Xet16"),
-         [] { return shellWindow(QStringLiteral("Ustawienia modułu rozszerzeń Xet16"), 663, 673); }},
+         [] { return std::make_unique<TfmWindows_Xetv3_Set>(); }},
         {QStringLiteral("-a"), TfmWindows_Analizer::kCaption, [] { return std::make_unique<TfmWindows_Analizer>(); }},
     };
 }
