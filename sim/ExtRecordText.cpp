@@ -76,6 +76,7 @@ QString describeExtRecord(int module, const QByteArray& record) {
         << ")\n";
     const bool reservedZero = record.mid(kOffReserved).count('\0') == record.size() - kOffReserved;
     out << "  bytes 70..165: " << (reservedZero ? "all zero" : "NOT all zero") << '\n';
+    out << "  raw: " << record.toHex().toUpper() << '\n';
     for (int at = 0; at < record.size(); at += 16)
         out << "  " << QString::number(at, 16).rightJustified(3, QLatin1Char('0')) << ": "
             << record.mid(at, 16).toHex(' ').toUpper() << '\n';

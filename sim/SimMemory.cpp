@@ -135,6 +135,22 @@ bool SimMemory::seed(SeedKind kind, const QByteArray& image, QString* error) {
     return true;
 }
 
+QByteArray SimMemory::image(SeedKind kind) const {
+    switch (kind) {
+    case SeedKind::QpaSettings:
+        return m_flash.mid(kQpaSettingsAddress, kQpaSettingsSize);
+    case SeedKind::QpaTexts:
+        return m_flash.mid(kQpaTextsAddress, kQpaTextsSize);
+    case SeedKind::QpbSettings:
+        return m_qpbSettings;
+    case SeedKind::QpbVars:
+        return m_qpbVars;
+    case SeedKind::Flash:
+        break;
+    }
+    return m_flash;
+}
+
 QByteArray SimMemory::serialize() const {
     QByteArray out;
     out.reserve(kMagicSize + 4 + kFlashSize + kQpbSettingsSize + kQpbVarsSize + 8 * 9 + 4 * kExtRecordSize + 16);

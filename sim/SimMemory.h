@@ -56,6 +56,8 @@ public:
     static int seedSize(SeedKind kind);
     // Copies a raw image into place; false with a message when its size is wrong.
     bool seed(SeedKind kind, const QByteArray& image, QString* error);
+    // The image a seed of this kind would replace, as it is now.
+    QByteArray image(SeedKind kind) const;
 
     QByteArray serialize() const;
     // Replaces the whole memory from state file bytes; on failure memory is unchanged.

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
 
@@ -71,6 +72,7 @@ struct Options {
     std::vector<std::pair<sim::SeedKind, QString>> seeds;
     sim::ServerConfig server;
     bool dumpExt = false;
+    std::vector<std::pair<sim::SeedKind, QString>> exports;
 };
 
 QString helpIntro() {
@@ -164,8 +166,12 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     const QCommandLineOption dumpExt(
         QStringLiteral("dump-ext"),
         QStringLiteral("Print the extension module records stored in --state on stdout and exit."));
+    const QCommandLineOption exportImage(
+        QStringLiteral("export"),
+        QStringLiteral("Write an image from --state to a raw file and exit (repeatable); KIND as for --seed."),
+        QStringLiteral("KIND=FILE"));
     p.addOptions({help, port, bind, allowNonLoopback, edition, versionText, pcb, jumper, realization, serial,
-                  language, password, state, seed, fault, restartMs, log, showExt, dumpExt});
+                  language, password, state, seed, fault, restartMs, log, showExt, dumpExt, exportImage});
 
     if (!p.parse(arguments))
         return p.errorText();
@@ -233,14 +239,24 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
             .arg(p.value(restartMs));
     o.server.restartMs = restart;
 
-    for (const QString& s : p.values(seed)) {
-        const qsizetype eq = s.indexOf(QLatin1Char('='));
-        const auto kind = eq > 0 ? sim::SimMemory::seedKindFromName(s.left(eq)) : std::nullopt;
-        if (!kind || eq + 1 >= s.size())
-            return QStringLiteral("--seed \"%1\": expected KIND=FILE with KIND one of qpa-settings, qpa-texts, "
+    const auto kindAndFile = [](const QString& option, const QString& text,
+                                std::vector<std::pair<sim::SeedKind, QString>>& into) -> std::optional<QString> {
+        const qsizetype eq = text.indexOf(QLatin1Char('='));
+        const auto kind = eq > 0 ? sim::SimMemory::seedKindFromName(text.left(eq)) : std::nullopt;
+        if (!kind || eq + 1 >= text.size())
+            return QStringLiteral("--%1 \"%2\": expected KIND=FILE with KIND one of qpa-settings, qpa-texts, "
                                   "qpb-settings, qpb-vars, flash")
-                .arg(s);
-        o.seeds.emplace_back(*kind, s.mid(eq + 1));
+                .arg(option, text);
+        into.emplace_back(*kind, text.mid(eq + 1));
+        return std::nullopt;
+    };
+    for (const QString& s : p.values(seed)) {
+        if (auto e = kindAndFile(QStringLiteral("seed"), s, o.seeds))
+            return e;
+    }
+    for (const QString& s : p.values(exportImage)) {
+        if (auto e = kindAndFile(QStringLiteral("export"), s, o.exports))
+            return e;
     }
 
     o.statePath = p.value(state);
@@ -248,8 +264,8 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     o.server.logExchanges = p.isSet(log);
     o.server.showExt = p.isSet(showExt);
     o.dumpExt = p.isSet(dumpExt);
-    if (o.dumpExt && o.statePath.isEmpty())
-        return QStringLiteral("--dump-ext needs --state FILE");
+    if ((o.dumpExt || !o.exports.empty()) && o.statePath.isEmpty())
+        return QStringLiteral("--dump-ext and --export need --state FILE");
     return std::nullopt;
 }
 
@@ -298,6 +314,16 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     }
 
+    for (const auto& [kind, path] : options.exports) {
+        QSaveFile file(path);
+        const QByteArray image = memory.image(kind);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+            printErr(QStringLiteral("export %1: %2").arg(path, file.errorString()));
+            return kExitRuntime;
+        }
+    }
+    if (!options.exports.empty() && !options.dumpExt)
+        return kExitOk;
     if (options.dumpExt) {
         for (int m = 0; m < sim::kModuleCount; ++m) {
             const auto& record = memory.extRecord(m);

@@ -58,8 +58,24 @@ TEST_F(SimState, MemorySurvivesARestartOfTheSimulator) {
     EXPECT_EQ(link.exchange(request(0xA8, address(0x4000)))->mid(19), pattern(256, 4));
     sim.stop();
 
+    // The raw images come back out as they went in; the HTTP flag is kept.
+    const auto exported = SimProcess::run({"--state", state, "--export", "qpa-texts=" + path("texts.bin"), "--export",
+                                           "qpa-settings=" + path("settings.bin"), "--export",
+                                           "qpb-vars=" + path("vars.bin")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const QByteArray texts = readFile(path("texts.bin")), settings = readFile(path("settings.bin")),
+                     vars = readFile(path("vars.bin"));
+    ASSERT_EQ(texts.size(), 32768);
+    ASSERT_EQ(settings.size(), 8192);
+    ASSERT_EQ(vars.size(), 16640);
+    EXPECT_EQ(texts.left(256), pattern(256, 1));
+    EXPECT_EQ(settings.left(256), pattern(256, 2));
+    EXPECT_EQ(vars.right(256), pattern(256, 4));
+    EXPECT_TRUE(readFile(state).contains(QByteArray("HTTP\0\0\0\1\1", 9)));
+
     const auto dump = SimProcess::run({"--state", state, "--dump-ext"});
     EXPECT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    EXPECT_TRUE(dump.out.contains("raw: " + pattern(166, 5).toHex().toUpper())) << dump.out.toStdString();
     EXPECT_TRUE(dump.out.contains("extension module 2 (request code 0x22)")) << dump.out.toStdString();
     EXPECT_TRUE(dump.out.contains("extension module 0: no record received"));
     EXPECT_TRUE(dump.out.contains(pattern(166, 5).left(16).toHex(' ').toUpper())) << dump.out.toStdString();
@@ -219,7 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadOptionCase{"seed_unknown_kind", {"--seed", "firmware=x.bin"}, "KIND=FILE"},
                       BadOptionCase{"seed_missing_file", {"--seed", "flash=/nonexistent/flash.bin"}, "cannot open"},
                       BadOptionCase{"seed_wrong_size", {"--seed", "qpa-settings=/dev/null"}, "expected 8192"},
-                      BadOptionCase{"dump_without_state", {"--dump-ext"}, "needs --state"},
+                      BadOptionCase{"dump_without_state", {"--dump-ext"}, "need --state"},
+                      BadOptionCase{"export_without_state", {"--export", "flash=x.bin"}, "need --state"},
+                      BadOptionCase{"export_unknown_kind", {"--export", "texts=x.bin"}, "KIND=FILE"},
                       BadOptionCase{"state_in_missing_dir", {"--state", "/nonexistent/dir/s.state"},
                                     "cannot write state file"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -229,7 +247,7 @@ TEST(SimCommandLine, HelpNamesEveryOptionAndExitsZero) {
     EXPECT_EQ(result.exitCode, 0);
     for (const char* option : {"--port", "--bind", "--allow-non-loopback", "--edition", "--version-text", "--pcb",
                                "--jumper", "--realization", "--serial", "--language", "--password", "--state",
-                               "--seed", "--fault", "--restart-ms", "--log", "--show-ext", "--dump-ext"})
+                               "--seed", "--fault", "--restart-ms", "--log", "--show-ext", "--dump-ext", "--export"})
         EXPECT_TRUE(result.out.contains(option)) << option;
 }
 
