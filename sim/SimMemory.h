@@ -14,7 +14,6 @@
 //   "CRC4"      u32 length 4, then CRC-32/MPEG-2 of every byte before this trailer; nothing follows
 #include <QByteArray>
 #include <QString>
-
 #include <array>
 #include <optional>
 
