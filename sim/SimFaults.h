@@ -2,7 +2,6 @@
 // Protocol faults the simulator can inject, one per run, so that every failure path of the client
 // can be rehearsed against a real socket.
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -20,9 +19,9 @@ enum class Fault {
 
 struct FaultPlan {
     Fault fault = Fault::None;
-    int value = 0;      // N of close-after and ack
-    int after = 0;      // the first `after` matching exchanges are answered correctly
-    int onlyCode = -1;  // if >= 0, only requests with this code are faulted and counted
+    int value = 0;     // N of close-after and ack
+    int after = 0;     // the first `after` matching exchanges are answered correctly
+    int onlyCode = -1; // if >= 0, only requests with this code are faulted and counted
 
     // Parses one --fault value; several may be joined with commas ("wrong-address,fault-after=9").
     // Names: silent, close-after=N, wrong-address, wrong-length, wrong-code, ack=N (0..255),

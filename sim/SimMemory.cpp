@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -26,7 +25,9 @@ const QByteArray kTagQpbVars("QBVR");
 const QByteArray kTagHttp("HTTP");
 const QByteArray kTagCrc("CRC4");
 
-QByteArray extTag(int module) { return QByteArray("EXT") + char('0' + module); }
+QByteArray extTag(int module) {
+    return QByteArray("EXT") + char('0' + module);
+}
 
 void appendSection(QByteArray& out, const QByteArray& tag, const QByteArray& data) {
     out.append(tag);
@@ -51,7 +52,9 @@ const QByteArray& SimMemory::area(Area a) const {
     return m_qpbVars;
 }
 
-QByteArray& SimMemory::areaRef(Area a) { return const_cast<QByteArray&>(std::as_const(*this).area(a)); }
+QByteArray& SimMemory::areaRef(Area a) {
+    return const_cast<QByteArray&>(std::as_const(*this).area(a));
+}
 
 std::optional<QByteArray> SimMemory::readBlock(Area a, std::uint32_t address) const {
     const QByteArray& mem = area(a);
@@ -82,8 +85,10 @@ const std::optional<QByteArray>& SimMemory::extRecord(int module) const {
 
 std::optional<SeedKind> SimMemory::seedKindFromName(const QString& name) {
     static const std::map<QString, SeedKind> names = {
-        {QStringLiteral("qpa-settings"), SeedKind::QpaSettings}, {QStringLiteral("qpa-texts"), SeedKind::QpaTexts},
-        {QStringLiteral("qpb-settings"), SeedKind::QpbSettings}, {QStringLiteral("qpb-vars"), SeedKind::QpbVars},
+        {QStringLiteral("qpa-settings"), SeedKind::QpaSettings},
+        {QStringLiteral("qpa-texts"), SeedKind::QpaTexts},
+        {QStringLiteral("qpb-settings"), SeedKind::QpbSettings},
+        {QStringLiteral("qpb-vars"), SeedKind::QpbVars},
         {QStringLiteral("flash"), SeedKind::Flash},
     };
     const auto it = names.find(name);
@@ -135,9 +140,26 @@ bool SimMemory::seed(SeedKind kind, const QByteArray& image, QString* error) {
     return true;
 }
 
+QByteArray SimMemory::image(SeedKind kind) const {
+    switch (kind) {
+    case SeedKind::QpaSettings:
+        return m_flash.mid(kQpaSettingsAddress, kQpaSettingsSize);
+    case SeedKind::QpaTexts:
+        return m_flash.mid(kQpaTextsAddress, kQpaTextsSize);
+    case SeedKind::QpbSettings:
+        return m_qpbSettings;
+    case SeedKind::QpbVars:
+        return m_qpbVars;
+    case SeedKind::Flash:
+        break;
+    }
+    return m_flash;
+}
+
 QByteArray SimMemory::serialize() const {
     QByteArray out;
-    out.reserve(kMagicSize + 4 + kFlashSize + kQpbSettingsSize + kQpbVarsSize + 8 * 9 + 4 * kExtRecordSize + 16);
+    out.reserve(kMagicSize + 4 + kFlashSize + kQpbSettingsSize + kQpbVarsSize + 8 * 9 + 4 * kExtRecordSize +
+                16);
     out.append(kMagic, kMagicSize);
     appendBe32(out, kFormatVersion);
     appendSection(out, kTagFlash, m_flash);
@@ -202,7 +224,8 @@ bool SimMemory::deserialize(const QByteArray& bytes, QString* error) {
                 return fail(QStringLiteral("checksum mismatch (file is corrupt)"));
             break;
         }
-        const auto it = std::find_if(known.begin(), known.end(), [&](const Expected& e) { return e.tag == tag; });
+        const auto it =
+            std::find_if(known.begin(), known.end(), [&](const Expected& e) { return e.tag == tag; });
         if (it == known.end())
             return fail(QStringLiteral("unknown section tag %1 at byte %2")
                             .arg(QString::fromLatin1(tag.toHex()))

@@ -14,7 +14,6 @@
 //   "CRC4"      u32 length 4, then CRC-32/MPEG-2 of every byte before this trailer; nothing follows
 #include <QByteArray>
 #include <QString>
-
 #include <array>
 #include <optional>
 
@@ -56,6 +55,8 @@ public:
     static int seedSize(SeedKind kind);
     // Copies a raw image into place; false with a message when its size is wrong.
     bool seed(SeedKind kind, const QByteArray& image, QString* error);
+    // The image a seed of this kind would replace, as it is now.
+    QByteArray image(SeedKind kind) const;
 
     QByteArray serialize() const;
     // Replaces the whole memory from state file bytes; on failure memory is unchanged.

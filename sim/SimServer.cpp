@@ -4,7 +4,6 @@
 #include "sim/SimWire.h"
 
 #include <QTcpSocket>
-
 #include <cstdio>
 #include <vector>
 
@@ -40,7 +39,9 @@ SimServer::SimServer(SimMemory& memory, ServerConfig config) : m_memory(memory),
     QObject::connect(&m_saveTimer, &QTimer::timeout, [this] { saveNow(); });
 }
 
-SimServer::~SimServer() { shutdown(); }
+SimServer::~SimServer() {
+    shutdown();
+}
 
 bool SimServer::listen(const QHostAddress& address, quint16 port, QString* error) {
     if (!m_server.listen(address, port)) {
@@ -80,7 +81,8 @@ void SimServer::acceptPending() {
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, id] { onReadyRead(id); });
         // Queued: the socket may report its end from inside a call that is still using it.
         QObject::connect(
-            socket, &QTcpSocket::disconnected, socket, [this, id] { onDisconnected(id); }, Qt::QueuedConnection);
+            socket, &QTcpSocket::disconnected, socket, [this, id] { onDisconnected(id); },
+            Qt::QueuedConnection);
         logExchange(*m_connections[id], QStringLiteral("connected from %1:%2")
                                             .arg(socket->peerAddress().toString())
                                             .arg(socket->peerPort()));
@@ -129,7 +131,8 @@ void SimServer::processBuffer(Connection& c) {
         if (std::uint8_t(b[0]) != 0xD5 || std::uint8_t(b[1]) != 0x80 || std::uint8_t(b[2]) != 0x0D) {
             bad = QStringLiteral("bad signature %1").arg(QString::fromLatin1(b.left(3).toHex(' ')));
         } else if (std::uint8_t(b[kOffFixedF0]) != 0xF0 || readBe32(b, kOffFixedFF) != 0xFFFFFFFFu) {
-            bad = QStringLiteral("bad fixed header bytes %1").arg(QString::fromLatin1(b.mid(7, 5).toHex(' ')));
+            bad =
+                QStringLiteral("bad fixed header bytes %1").arg(QString::fromLatin1(b.mid(7, 5).toHex(' ')));
         } else if (!(expectedLength = requestPayloadLength(code))) {
             bad = QStringLiteral("unknown request code %1").arg(hex2(code));
         } else if (b[kOffArgument] != 0) {
@@ -200,9 +203,10 @@ SimServer::Result SimServer::handleBlockRead(Area area, std::uint8_t replyCode, 
     const std::uint32_t address = readBe24(payload, 0);
     const auto block = (address % kBlockSize == 0) ? m_memory.readBlock(area, address) : std::nullopt;
     if (!block) {
-        r.outcome = QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
-                        .arg(hex6(address))
-                        .arg(m_memory.area(area).size());
+        r.outcome =
+            QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
+                .arg(hex6(address))
+                .arg(m_memory.area(area).size());
         r.close = true;
         r.refused = true;
         return r;
@@ -216,9 +220,10 @@ SimServer::Result SimServer::handleBlockWrite(Area area, std::uint8_t replyCode,
     Result r;
     const std::uint32_t address = readBe24(payload, 0);
     if (address % kBlockSize != 0 || !m_memory.writeBlock(area, address, payload.mid(kAddressSize))) {
-        r.outcome = QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
-                        .arg(hex6(address))
-                        .arg(m_memory.area(area).size());
+        r.outcome =
+            QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
+                .arg(hex6(address))
+                .arg(m_memory.area(area).size());
         r.close = true;
         r.refused = true;
         return r;
@@ -307,7 +312,8 @@ std::optional<SimServer::Result> SimServer::faultInsteadOfRequest(const Connecti
         return r;
     }
     if (plan.fault == Fault::CloseAfter && c.exchanges > plan.value) {
-        r.outcome = QStringLiteral("fault close-after=%1: request ignored, connection closed").arg(plan.value);
+        r.outcome =
+            QStringLiteral("fault close-after=%1: request ignored, connection closed").arg(plan.value);
         r.close = true;
         return r;
     }
@@ -340,7 +346,8 @@ void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result
     case Fault::WrongLength:
         if (r.reply) {
             r.reply->payload.append('\0');
-            r.outcome += QStringLiteral("; fault wrong-length: %1 payload bytes").arg(r.reply->payload.size());
+            r.outcome +=
+                QStringLiteral("; fault wrong-length: %1 payload bytes").arg(r.reply->payload.size());
         }
         break;
     case Fault::WrongCode:
@@ -384,7 +391,9 @@ void SimServer::relisten() {
         log(QStringLiteral("restart done: accepting connections again on port %1").arg(m_port));
         return;
     }
-    log(QStringLiteral("restart: cannot listen on port %1 again (%2); retrying").arg(m_port).arg(m_server.errorString()));
+    log(QStringLiteral("restart: cannot listen on port %1 again (%2); retrying")
+            .arg(m_port)
+            .arg(m_server.errorString()));
     m_restartTimer.start(kRelistenRetryMs);
 }
 

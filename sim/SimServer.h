@@ -8,7 +8,6 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTimer>
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -19,13 +18,13 @@ class QTcpSocket;
 namespace sim {
 
 struct ServerConfig {
-    QByteArray versionRecord;                 // the 38-byte answer to the version query
+    QByteArray versionRecord;                  // the 38-byte answer to the version query
     std::optional<std::uint32_t> passwordHash; // requests with another hash are dropped unanswered
     FaultPlan faults;
-    int restartMs = 3000;                     // how long connections are refused after a restart
-    bool logExchanges = false;                // one stderr line per exchange
-    bool showExt = false;                     // print each extension module record as it arrives
-    QString statePath;                        // empty: memory lives only as long as the process
+    int restartMs = 3000;      // how long connections are refused after a restart
+    bool logExchanges = false; // one stderr line per exchange
+    bool showExt = false;      // print each extension module record as it arrives
+    QString statePath;         // empty: memory lives only as long as the process
 };
 
 class SimServer {
@@ -60,7 +59,7 @@ private:
     struct Result {
         std::optional<Reply> reply;
         QString outcome;
-        bool close = false;   // close the connection (after sending the reply, if any)
+        bool close = false; // close the connection (after sending the reply, if any)
         bool restart = false;
         bool refused = false; // the request itself was wrong (address outside the area)
     };

@@ -126,7 +126,8 @@ QString hex2(std::uint8_t v) {
 }
 
 QString hex6(std::uint32_t v) {
-    return QStringLiteral("0x") + QString::number(v & 0xFFFFFFu, 16).rightJustified(6, QLatin1Char('0')).toUpper();
+    return QStringLiteral("0x") +
+           QString::number(v & 0xFFFFFFu, 16).rightJustified(6, QLatin1Char('0')).toUpper();
 }
 
 } // namespace sim

@@ -4,7 +4,6 @@
 // simulator shares no code with the client so that a fault on one side is not mirrored by the other.
 #include <QByteArray>
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -54,7 +53,9 @@ enum Code : std::uint8_t {
     kRepHttpOff = 0xF0,
 };
 
-inline bool isExtRequest(std::uint8_t code) { return code >= kReqExtFirst && code <= kReqExtLast; }
+inline bool isExtRequest(std::uint8_t code) {
+    return code >= kReqExtFirst && code <= kReqExtLast;
+}
 
 inline std::uint32_t readBe16(const QByteArray& b, int at) {
     return (std::uint32_t(std::uint8_t(b[at])) << 8) | std::uint8_t(b[at + 1]);

@@ -12,17 +12,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QSaveFile>
 #include <QSocketNotifier>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
-#include <utility>
-#include <vector>
-
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -47,7 +46,8 @@ bool putField(QByteArray& record, int offset, int width, const QString& text, co
               QString* error) {
     const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() <= 0xFF; });
     if (!latin1 || text.size() > width) {
-        *error = QStringLiteral("--%1 \"%2\": at most %3 single-byte characters").arg(option, text).arg(width);
+        *error =
+            QStringLiteral("--%1 \"%2\": at most %3 single-byte characters").arg(option, text).arg(width);
         return false;
     }
     const QByteArray bytes = text.toLatin1();
@@ -71,6 +71,7 @@ struct Options {
     std::vector<std::pair<sim::SeedKind, QString>> seeds;
     sim::ServerConfig server;
     bool dumpExt = false;
+    std::vector<std::pair<sim::SeedKind, QString>> exports;
 };
 
 QString helpIntro() {
@@ -96,7 +97,8 @@ QString helpIntro() {
         "  fault-code=HEX    fault (and count) only requests with this code, e.g. fault-code=0xA0\n\n"
         "Memory: the flash area (524288 bytes; QPA settings at 0x600, QPA texts at 0x2900, flash uploads\n"
         "land there too), QPB settings (65536) and variables (16640), one extension module record per\n"
-        "module, the HTTP flag. Everything starts zero-filled. Block addresses must be multiples of 256 inside\n"
+        "module, the HTTP flag. Everything starts zero-filled. Block addresses must be multiples of 256 "
+        "inside\n"
         "the area; any other address makes the simulator close the connection without a reply.");
 }
 
@@ -105,11 +107,13 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     QCommandLineParser p;
     p.setApplicationDescription(helpIntro());
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("TCP port (default 7080; 0 picks a free port)."),
                                   QStringLiteral("PORT"), QStringLiteral("7080"));
-    const QCommandLineOption bind(QStringLiteral("bind"), QStringLiteral("Listen address (default 127.0.0.1)."),
+    const QCommandLineOption bind(QStringLiteral("bind"),
+                                  QStringLiteral("Listen address (default 127.0.0.1)."),
                                   QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption allowNonLoopback(
         QStringLiteral("allow-non-loopback"),
@@ -118,19 +122,23 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     const QCommandLineOption edition(QStringLiteral("edition"),
                                      QStringLiteral("Controller edition QPA or QPB (default QPA)."),
                                      QStringLiteral("QPA|QPB"), QStringLiteral("QPA"));
-    const QCommandLineOption versionText(QStringLiteral("version-text"),
-                                         QStringLiteral("Firmware version text, at most 6 characters (default V4.1.3)."),
-                                         QStringLiteral("TEXT"), QStringLiteral("V4.1.3"));
+    const QCommandLineOption versionText(
+        QStringLiteral("version-text"),
+        QStringLiteral("Firmware version text, at most 6 characters (default V4.1.3)."),
+        QStringLiteral("TEXT"), QStringLiteral("V4.1.3"));
     const QCommandLineOption pcb(QStringLiteral("pcb"), QStringLiteral("Board version letter (default D)."),
                                  QStringLiteral("LETTER"), QStringLiteral("D"));
-    const QCommandLineOption jumper(QStringLiteral("jumper"),
-                                    QStringLiteral("Programming jumper fitted (Switch byte 'e'; otherwise 0)."));
+    const QCommandLineOption jumper(
+        QStringLiteral("jumper"),
+        QStringLiteral("Programming jumper fitted (Switch byte 'e'; otherwise 0)."));
     const QCommandLineOption realization(
         QStringLiteral("realization"),
-        QStringLiteral("Build text, at most 8 characters (default QPA1 or QPB1 by edition)."), QStringLiteral("TEXT"));
-    const QCommandLineOption serial(QStringLiteral("serial"),
-                                    QStringLiteral("Serial number text, at most 8 characters (default 00012345)."),
-                                    QStringLiteral("TEXT"), QStringLiteral("00012345"));
+        QStringLiteral("Build text, at most 8 characters (default QPA1 or QPB1 by edition)."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption serial(
+        QStringLiteral("serial"),
+        QStringLiteral("Serial number text, at most 8 characters (default 00012345)."),
+        QStringLiteral("TEXT"), QStringLiteral("00012345"));
     const QCommandLineOption language(QStringLiteral("language"),
                                       QStringLiteral("Controller language PL, EN or IT (default PL)."),
                                       QStringLiteral("PL|EN|IT"), QStringLiteral("PL"));
@@ -146,8 +154,9 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
         QStringLiteral("FILE"));
     const QCommandLineOption seed(
         QStringLiteral("seed"),
-        QStringLiteral("Preload a raw image after loading the state (repeatable). KIND: qpa-settings (8192 bytes), "
-                       "qpa-texts (32768), qpb-settings (65536), qpb-vars (16640), flash (524288)."),
+        QStringLiteral(
+            "Preload a raw image after loading the state (repeatable). KIND: qpa-settings (8192 bytes), "
+            "qpa-texts (32768), qpb-settings (65536), qpb-vars (16640), flash (524288)."),
         QStringLiteral("KIND=FILE"));
     const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Inject a fault (see above)."),
                                    QStringLiteral("NAME[=N]"));
@@ -155,8 +164,9 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
         QStringLiteral("restart-ms"),
         QStringLiteral("After a restart request, refuse connections for this long (default 3000)."),
         QStringLiteral("MS"), QStringLiteral("3000"));
-    const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Print one line per exchange on stderr (code, address, outcome)."));
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Print one line per exchange on stderr (code, address, outcome)."));
     const QCommandLineOption showExt(
         QStringLiteral("show-ext"),
         QStringLiteral("Print each extension module record on stderr as it arrives (and those already "
@@ -164,8 +174,14 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     const QCommandLineOption dumpExt(
         QStringLiteral("dump-ext"),
         QStringLiteral("Print the extension module records stored in --state on stdout and exit."));
-    p.addOptions({help, port, bind, allowNonLoopback, edition, versionText, pcb, jumper, realization, serial,
-                  language, password, state, seed, fault, restartMs, log, showExt, dumpExt});
+    const QCommandLineOption exportImage(
+        QStringLiteral("export"),
+        QStringLiteral(
+            "Write an image from --state to a raw file and exit (repeatable); KIND as for --seed."),
+        QStringLiteral("KIND=FILE"));
+    p.addOptions({help,   port,        bind,   allowNonLoopback, edition,  versionText, pcb,
+                  jumper, realization, serial, language,         password, state,       seed,
+                  fault,  restartMs,   log,    showExt,          dumpExt,  exportImage});
 
     if (!p.parse(arguments))
         return p.errorText();
@@ -188,9 +204,10 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     if (!o.bind.setAddress(bindText))
         return QStringLiteral("--bind \"%1\": not an IP address").arg(p.value(bind));
     if (!o.bind.isLoopback() && !p.isSet(allowNonLoopback))
-        return QStringLiteral("--bind %1: not a loopback address. The simulator answers anyone who reaches it "
-                              "and would pose as a controller on a shared network; add --allow-non-loopback "
-                              "if that is really wanted.")
+        return QStringLiteral(
+                   "--bind %1: not a loopback address. The simulator answers anyone who reaches it "
+                   "and would pose as a controller on a shared network; add --allow-non-loopback "
+                   "if that is really wanted.")
             .arg(bindText);
 
     const QString editionText = p.value(edition).toUpper();
@@ -206,7 +223,8 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     // Version record: Version 6, PCB 1, Switch 1, Realization 8, Serial 8, Langue 2, FabSet 6, FabMac 6.
     QByteArray record(sim::kVersionRecordSize, '\0');
     QString error;
-    const QString realizationText = p.isSet(realization) ? p.value(realization) : editionText + QLatin1Char('1');
+    const QString realizationText =
+        p.isSet(realization) ? p.value(realization) : editionText + QLatin1Char('1');
     if (!putField(record, 0, 6, p.value(versionText), QStringLiteral("version-text"), &error) ||
         !putField(record, 6, 1, p.value(pcb), QStringLiteral("pcb"), &error) ||
         !putField(record, 8, 8, realizationText, QStringLiteral("realization"), &error) ||
@@ -224,7 +242,8 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
         if (!o.server.faults.parse(f, &error))
             return QStringLiteral("--fault \"%1\": %2").arg(f, error);
     }
-    if (o.server.faults.fault == sim::Fault::None && (o.server.faults.after > 0 || o.server.faults.onlyCode >= 0))
+    if (o.server.faults.fault == sim::Fault::None &&
+        (o.server.faults.after > 0 || o.server.faults.onlyCode >= 0))
         return QStringLiteral("--fault: fault-after and fault-code need a fault to go with them");
 
     const int restart = p.value(restartMs).toInt(&ok, 10);
@@ -233,14 +252,25 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
             .arg(p.value(restartMs));
     o.server.restartMs = restart;
 
-    for (const QString& s : p.values(seed)) {
-        const qsizetype eq = s.indexOf(QLatin1Char('='));
-        const auto kind = eq > 0 ? sim::SimMemory::seedKindFromName(s.left(eq)) : std::nullopt;
-        if (!kind || eq + 1 >= s.size())
-            return QStringLiteral("--seed \"%1\": expected KIND=FILE with KIND one of qpa-settings, qpa-texts, "
+    const auto kindAndFile =
+        [](const QString& option, const QString& text,
+           std::vector<std::pair<sim::SeedKind, QString>>& into) -> std::optional<QString> {
+        const qsizetype eq = text.indexOf(QLatin1Char('='));
+        const auto kind = eq > 0 ? sim::SimMemory::seedKindFromName(text.left(eq)) : std::nullopt;
+        if (!kind || eq + 1 >= text.size())
+            return QStringLiteral("--%1 \"%2\": expected KIND=FILE with KIND one of qpa-settings, qpa-texts, "
                                   "qpb-settings, qpb-vars, flash")
-                .arg(s);
-        o.seeds.emplace_back(*kind, s.mid(eq + 1));
+                .arg(option, text);
+        into.emplace_back(*kind, text.mid(eq + 1));
+        return std::nullopt;
+    };
+    for (const QString& s : p.values(seed)) {
+        if (auto e = kindAndFile(QStringLiteral("seed"), s, o.seeds))
+            return e;
+    }
+    for (const QString& s : p.values(exportImage)) {
+        if (auto e = kindAndFile(QStringLiteral("export"), s, o.exports))
+            return e;
     }
 
     o.statePath = p.value(state);
@@ -248,8 +278,8 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     o.server.logExchanges = p.isSet(log);
     o.server.showExt = p.isSet(showExt);
     o.dumpExt = p.isSet(dumpExt);
-    if (o.dumpExt && o.statePath.isEmpty())
-        return QStringLiteral("--dump-ext needs --state FILE");
+    if ((o.dumpExt || !o.exports.empty()) && o.statePath.isEmpty())
+        return QStringLiteral("--dump-ext and --export need --state FILE");
     return std::nullopt;
 }
 
@@ -298,6 +328,16 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     }
 
+    for (const auto& [kind, path] : options.exports) {
+        QSaveFile file(path);
+        const QByteArray image = memory.image(kind);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+            printErr(QStringLiteral("export %1: %2").arg(path, file.errorString()));
+            return kExitRuntime;
+        }
+    }
+    if (!options.exports.empty() && !options.dumpExt)
+        return kExitOk;
     if (options.dumpExt) {
         for (int m = 0; m < sim::kModuleCount; ++m) {
             const auto& record = memory.extRecord(m);
@@ -338,7 +378,10 @@ int main(int argc, char* argv[]) {
     sim::SimServer server(memory, options.server);
     QString error;
     if (!server.listen(options.bind, options.port, &error)) {
-        printErr(QStringLiteral("cannot listen on %1 port %2: %3").arg(options.bind.toString()).arg(options.port).arg(error));
+        printErr(QStringLiteral("cannot listen on %1 port %2: %3")
+                     .arg(options.bind.toString())
+                     .arg(options.port)
+                     .arg(error));
         return kExitRuntime;
     }
     const QString host = options.bind.protocol() == QAbstractSocket::IPv6Protocol

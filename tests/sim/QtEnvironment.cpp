@@ -1,8 +1,6 @@
 // Qt networking needs an application object; gtest_main provides main(), so it is made here.
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {

@@ -4,10 +4,8 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QTcpSocket>
-
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
@@ -132,8 +130,14 @@ private:
     quint16 m_port = 0;
 };
 
-inline std::uint8_t code(const QByteArray& frame) { return std::uint8_t(frame.at(12)); }
-inline std::uint8_t argument(const QByteArray& frame) { return std::uint8_t(frame.at(13)); }
-inline int lengthField(const QByteArray& frame) { return (std::uint8_t(frame[14]) << 8) | std::uint8_t(frame[15]); }
+inline std::uint8_t code(const QByteArray& frame) {
+    return std::uint8_t(frame.at(12));
+}
+inline std::uint8_t argument(const QByteArray& frame) {
+    return std::uint8_t(frame.at(13));
+}
+inline int lengthField(const QByteArray& frame) {
+    return (std::uint8_t(frame[14]) << 8) | std::uint8_t(frame[15]);
+}
 
 } // namespace rawlink

@@ -4,11 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QThread>
-
 #include <gtest/gtest.h>
-
 #include <ostream>
-
 #include <random>
 
 using namespace rawlink;
@@ -31,7 +28,9 @@ struct VersionCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VersionRecord : public ::testing::TestWithParam<VersionCase> {};
 
@@ -59,14 +58,24 @@ TEST_P(VersionRecord, FieldsComeFromOptions) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, VersionRecord,
-    ::testing::Values(
-        VersionCase{"defaults", {}, "V4.1.3", "D", "QPA1", "00012345", "PL", '\0'},
-        VersionCase{"qpb_all_options",
-                    {"--edition", "qpb", "--version-text", "V5.0.1", "--pcb", "F", "--jumper", "--serial",
-                     "98765432", "--language", "it"},
-                    "V5.0.1", "F", "QPB1", "98765432", "IT", 'e'},
-        VersionCase{"realization_override", {"--edition", "QPB", "--realization", "QPBX2"}, "V4.1.3", "D", "QPBX2",
-                    "00012345", "PL", '\0'}),
+    ::testing::Values(VersionCase{"defaults", {}, "V4.1.3", "D", "QPA1", "00012345", "PL", '\0'},
+                      VersionCase{"qpb_all_options",
+                                  {"--edition", "qpb", "--version-text", "V5.0.1", "--pcb", "F", "--jumper",
+                                   "--serial", "98765432", "--language", "it"},
+                                  "V5.0.1",
+                                  "F",
+                                  "QPB1",
+                                  "98765432",
+                                  "IT",
+                                  'e'},
+                      VersionCase{"realization_override",
+                                  {"--edition", "QPB", "--realization", "QPBX2"},
+                                  "V4.1.3",
+                                  "D",
+                                  "QPBX2",
+                                  "00012345",
+                                  "PL",
+                                  '\0'}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SimpleCase {
@@ -76,7 +85,9 @@ struct SimpleCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const SimpleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SimpleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimpleExchange : public ::testing::TestWithParam<SimpleCase> {};
 
@@ -109,7 +120,9 @@ struct BlockCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BlockCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BlockRoundTrip : public ::testing::TestWithParam<BlockCase> {};
 
@@ -183,7 +196,9 @@ struct BadAddressCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const BadAddressCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadAddressCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadAddress : public ::testing::TestWithParam<BadAddressCase> {};
 
@@ -217,7 +232,9 @@ struct BadFrameCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const BadFrameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadFrameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 QByteArray withByte(QByteArray frame, int at, char value) {
     frame[at] = value;
@@ -246,7 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFrameCase{"version_with_payload", request(0xAA, QByteArray(1, 'x'))},
                       BadFrameCase{"block_read_short_payload", request(0xA0, QByteArray(2, '\0'))},
                       // Announces 65535 bytes: refused on the header, not buffered.
-                      BadFrameCase{"huge_length", withByte(withByte(request(0xA1), 14, char(0xFF)), 15, char(0xFF))},
+                      BadFrameCase{"huge_length",
+                                   withByte(withByte(request(0xA1), 14, char(0xFF)), 15, char(0xFF))},
                       BadFrameCase{"ext_record_too_short", request(0x21, QByteArray(165, '\0'))}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -256,7 +274,8 @@ TEST(SimStream, RequestsSplitAndJoinedAnyWayAreAllAnswered) {
     Link link;
     ASSERT_TRUE(link.open(sim.port()));
     // Three requests in one write.
-    link.send(request(0xAA) + request(0xA7, address(0x100) + pattern(256, 9)) + request(0xA6, address(0x100)));
+    link.send(request(0xAA) + request(0xA7, address(0x100) + pattern(256, 9)) +
+              request(0xA6, address(0x100)));
     const auto r1 = link.reply(), r2 = link.reply(), r3 = link.reply();
     ASSERT_TRUE(r1 && r2 && r3);
     EXPECT_EQ(code(*r1), 0xBA);
@@ -336,7 +355,9 @@ struct HashCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const HashCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HashCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PasswordHash : public ::testing::TestWithParam<HashCase> {};
 

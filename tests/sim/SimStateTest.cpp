@@ -5,9 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <ostream>
 
 using namespace rawlink;
@@ -58,8 +56,24 @@ TEST_F(SimState, MemorySurvivesARestartOfTheSimulator) {
     EXPECT_EQ(link.exchange(request(0xA8, address(0x4000)))->mid(19), pattern(256, 4));
     sim.stop();
 
+    // The raw images come back out as they went in; the HTTP flag is kept.
+    const auto exported =
+        SimProcess::run({"--state", state, "--export", "qpa-texts=" + path("texts.bin"), "--export",
+                         "qpa-settings=" + path("settings.bin"), "--export", "qpb-vars=" + path("vars.bin")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const QByteArray texts = readFile(path("texts.bin")), settings = readFile(path("settings.bin")),
+                     vars = readFile(path("vars.bin"));
+    ASSERT_EQ(texts.size(), 32768);
+    ASSERT_EQ(settings.size(), 8192);
+    ASSERT_EQ(vars.size(), 16640);
+    EXPECT_EQ(texts.left(256), pattern(256, 1));
+    EXPECT_EQ(settings.left(256), pattern(256, 2));
+    EXPECT_EQ(vars.right(256), pattern(256, 4));
+    EXPECT_TRUE(readFile(state).contains(QByteArray("HTTP\0\0\0\1\1", 9)));
+
     const auto dump = SimProcess::run({"--state", state, "--dump-ext"});
     EXPECT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    EXPECT_TRUE(dump.out.contains("raw: " + pattern(166, 5).toHex().toUpper())) << dump.out.toStdString();
     EXPECT_TRUE(dump.out.contains("extension module 2 (request code 0x22)")) << dump.out.toStdString();
     EXPECT_TRUE(dump.out.contains("extension module 0: no record received"));
     EXPECT_TRUE(dump.out.contains(pattern(166, 5).left(16).toHex(' ').toUpper())) << dump.out.toStdString();
@@ -84,10 +98,10 @@ TEST_F(SimState, ExtensionRecordIsSavedAtOnceAndARefusedOneIsNotStored) {
 TEST_F(SimState, DecodedRecordShowsTheModuleSettings) {
     const QString state = path("decoded.state");
     QByteArray rec(166, '\0');
-    rec[2] = 2;                                  // input 3: DS18B20
+    rec[2] = 2;                                   // input 3: DS18B20
     rec.replace(3, 2, QByteArray("\x28\xFF", 2)); // input 1 ROM1 28FF...
-    rec[57] = char(254);                         // output 3 from PWM port 5
-    rec[64] = char(0x80);                        // 9600 baud, little-endian
+    rec[57] = char(254);                          // output 3 from PWM port 5
+    rec[64] = char(0x80);                         // 9600 baud, little-endian
     rec[65] = char(0x25);
     rec[66] = 1;
     rec[69] = 3;
@@ -111,8 +125,8 @@ TEST_F(SimState, SeedImagesLandAtTheirAddresses) {
     ASSERT_TRUE(writeFile(path("set.bin"), pattern(8192, 1)));
     ASSERT_TRUE(writeFile(path("txt.bin"), pattern(32768, 2)));
     ASSERT_TRUE(writeFile(path("vars.bin"), pattern(16640, 3)));
-    SimProcess sim({"--seed", "qpa-settings=" + path("set.bin"), "--seed", "qpa-texts=" + path("txt.bin"), "--seed",
-                    "qpb-vars=" + path("vars.bin")});
+    SimProcess sim({"--seed", "qpa-settings=" + path("set.bin"), "--seed", "qpa-texts=" + path("txt.bin"),
+                    "--seed", "qpb-vars=" + path("vars.bin")});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     Link link;
     ASSERT_TRUE(link.open(sim.port()));
@@ -130,7 +144,9 @@ struct BadStateCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const BadStateCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadStateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadStateFile : public ::testing::TestWithParam<BadStateCase> {};
 
@@ -161,7 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadStateCase{"other_file", [](QByteArray) { return QByteArray(600000, 'x'); }, "bad magic"},
         BadStateCase{"cut_inside_a_section", [](QByteArray b) { return b.left(100000); }, "remain"},
         BadStateCase{"cut_in_the_checksum", [](QByteArray b) { return b.left(b.size() - 10); }, "truncated"},
-        BadStateCase{"cut_after_a_section", [](QByteArray b) { return b.left(12 + 8 + 524288); }, "truncated"},
+        BadStateCase{"cut_after_a_section", [](QByteArray b) { return b.left(12 + 8 + 524288); },
+                     "truncated"},
         BadStateCase{"flipped_byte",
                      [](QByteArray b) {
                          b[5000] = char(b[5000] ^ 0x40);
@@ -174,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                          return b;
                      },
                      "version"},
-        BadStateCase{"trailing_bytes", [](QByteArray b) { return b + QByteArray("junk"); }, "checksum trailer"},
+        BadStateCase{"trailing_bytes", [](QByteArray b) { return b + QByteArray("junk"); },
+                     "checksum trailer"},
         BadStateCase{"huge", [](QByteArray b) { return b + QByteArray(3 * 1024 * 1024, '\0'); }, "bytes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -185,7 +203,9 @@ struct BadOptionCase {
 };
 
 // Parameterised cases show their name, not their bytes, in messages.
-void PrintTo(const BadOptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadOptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadOption : public ::testing::TestWithParam<BadOptionCase> {};
 
@@ -198,38 +218,42 @@ TEST_P(BadOption, ExitStatus2WithAClearMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, BadOption,
-    ::testing::Values(BadOptionCase{"unknown_option", {"--colour"}, "colour"},
-                      BadOptionCase{"positional", {"extra"}, "unexpected argument"},
-                      BadOptionCase{"port_too_big", {"--port", "70000"}, "--port"},
-                      BadOptionCase{"port_not_a_number", {"--port", "abc"}, "--port"},
-                      BadOptionCase{"non_loopback_bind", {"--bind", "192.168.0.177"}, "not a loopback address"},
-                      BadOptionCase{"any_address_bind", {"--bind", "0.0.0.0"}, "--allow-non-loopback"},
-                      BadOptionCase{"bind_not_an_address", {"--bind", "controller"}, "not an IP address"},
-                      BadOptionCase{"edition", {"--edition", "QPC"}, "QPA or QPB"},
-                      BadOptionCase{"language", {"--language", "DE"}, "PL, EN or IT"},
-                      BadOptionCase{"pcb_two_letters", {"--pcb", "AB"}, "one letter"},
-                      BadOptionCase{"version_text_too_long", {"--version-text", "V4.1.3.7"}, "at most 6"},
-                      BadOptionCase{"serial_too_long", {"--serial", "123456789"}, "at most 8"},
-                      BadOptionCase{"unknown_fault", {"--fault", "explode"}, "unknown fault"},
-                      BadOptionCase{"close_after_without_count", {"--fault", "close-after"}, "needs a count"},
-                      BadOptionCase{"ack_out_of_range", {"--fault", "ack=256"}, "0..255"},
-                      BadOptionCase{"two_faults", {"--fault", "silent", "--fault", "wrong-code"}, "only one fault"},
-                      BadOptionCase{"modifier_alone", {"--fault", "fault-after=3"}, "need a fault"},
-                      BadOptionCase{"restart_ms_negative", {"--restart-ms", "-1"}, "--restart-ms"},
-                      BadOptionCase{"seed_unknown_kind", {"--seed", "firmware=x.bin"}, "KIND=FILE"},
-                      BadOptionCase{"seed_missing_file", {"--seed", "flash=/nonexistent/flash.bin"}, "cannot open"},
-                      BadOptionCase{"seed_wrong_size", {"--seed", "qpa-settings=/dev/null"}, "expected 8192"},
-                      BadOptionCase{"dump_without_state", {"--dump-ext"}, "needs --state"},
-                      BadOptionCase{"state_in_missing_dir", {"--state", "/nonexistent/dir/s.state"},
-                                    "cannot write state file"}),
+    ::testing::Values(
+        BadOptionCase{"unknown_option", {"--colour"}, "colour"},
+        BadOptionCase{"positional", {"extra"}, "unexpected argument"},
+        BadOptionCase{"port_too_big", {"--port", "70000"}, "--port"},
+        BadOptionCase{"port_not_a_number", {"--port", "abc"}, "--port"},
+        BadOptionCase{"non_loopback_bind", {"--bind", "192.168.0.177"}, "not a loopback address"},
+        BadOptionCase{"any_address_bind", {"--bind", "0.0.0.0"}, "--allow-non-loopback"},
+        BadOptionCase{"bind_not_an_address", {"--bind", "controller"}, "not an IP address"},
+        BadOptionCase{"edition", {"--edition", "QPC"}, "QPA or QPB"},
+        BadOptionCase{"language", {"--language", "DE"}, "PL, EN or IT"},
+        BadOptionCase{"pcb_two_letters", {"--pcb", "AB"}, "one letter"},
+        BadOptionCase{"version_text_too_long", {"--version-text", "V4.1.3.7"}, "at most 6"},
+        BadOptionCase{"serial_too_long", {"--serial", "123456789"}, "at most 8"},
+        BadOptionCase{"unknown_fault", {"--fault", "explode"}, "unknown fault"},
+        BadOptionCase{"close_after_without_count", {"--fault", "close-after"}, "needs a count"},
+        BadOptionCase{"ack_out_of_range", {"--fault", "ack=256"}, "0..255"},
+        BadOptionCase{"two_faults", {"--fault", "silent", "--fault", "wrong-code"}, "only one fault"},
+        BadOptionCase{"modifier_alone", {"--fault", "fault-after=3"}, "need a fault"},
+        BadOptionCase{"restart_ms_negative", {"--restart-ms", "-1"}, "--restart-ms"},
+        BadOptionCase{"seed_unknown_kind", {"--seed", "firmware=x.bin"}, "KIND=FILE"},
+        BadOptionCase{"seed_missing_file", {"--seed", "flash=/nonexistent/flash.bin"}, "cannot open"},
+        BadOptionCase{"seed_wrong_size", {"--seed", "qpa-settings=/dev/null"}, "expected 8192"},
+        BadOptionCase{"dump_without_state", {"--dump-ext"}, "need --state"},
+        BadOptionCase{"export_without_state", {"--export", "flash=x.bin"}, "need --state"},
+        BadOptionCase{"export_unknown_kind", {"--export", "texts=x.bin"}, "KIND=FILE"},
+        BadOptionCase{
+            "state_in_missing_dir", {"--state", "/nonexistent/dir/s.state"}, "cannot write state file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimCommandLine, HelpNamesEveryOptionAndExitsZero) {
     const auto result = SimProcess::run({"--help"});
     EXPECT_EQ(result.exitCode, 0);
-    for (const char* option : {"--port", "--bind", "--allow-non-loopback", "--edition", "--version-text", "--pcb",
-                               "--jumper", "--realization", "--serial", "--language", "--password", "--state",
-                               "--seed", "--fault", "--restart-ms", "--log", "--show-ext", "--dump-ext"})
+    for (const char* option :
+         {"--port", "--bind", "--allow-non-loopback", "--edition", "--version-text", "--pcb", "--jumper",
+          "--realization", "--serial", "--language", "--password", "--state", "--seed", "--fault",
+          "--restart-ms", "--log", "--show-ext", "--dump-ext", "--export"})
         EXPECT_TRUE(result.out.contains(option)) << option;
 }
 

@@ -3,15 +3,17 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
-
 #include <algorithm>
 
-QString SimProcess::executable() { return qEnvironmentVariable("NODARIX_SIM"); }
+QString SimProcess::executable() {
+    return qEnvironmentVariable("NODARIX_SIM");
+}
 
 SimProcess::SimProcess(const QStringList& arguments, int startTimeoutMs) {
     const QString program = executable();
     if (program.isEmpty()) {
-        m_failure = QStringLiteral("NODARIX_SIM is not set: run the test through ctest, or point it at nodarix-sim");
+        m_failure =
+            QStringLiteral("NODARIX_SIM is not set: run the test through ctest, or point it at nodarix-sim");
         return;
     }
     if (!m_dir.isValid()) {
@@ -42,9 +44,10 @@ SimProcess::SimProcess(const QStringList& arguments, int startTimeoutMs) {
             return;
         }
         if (deadline.hasExpired()) {
-            m_failure = QStringLiteral("nodarix-sim did not say \"listening on\" within %1 ms; its stderr: %2")
-                            .arg(startTimeoutMs)
-                            .arg(QString::fromUtf8(log()));
+            m_failure =
+                QStringLiteral("nodarix-sim did not say \"listening on\" within %1 ms; its stderr: %2")
+                    .arg(startTimeoutMs)
+                    .arg(QString::fromUtf8(log()));
             stop(1000);
             return;
         }
