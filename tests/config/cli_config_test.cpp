@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -14,6 +15,18 @@
 #include <memory>
 
 namespace {
+
+// The CLI of the same build tree (tests/config/config_tests -> cli/nodarix-cli), for runs where
+// the environment does not name it.
+QString builtBesideThisTest() {
+    const QDir here = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(QLatin1Char('/'), 0, -2);
+    for (const char* candidate : {"../../cli/nodarix-cli", "../cli/nodarix-cli", "../nodarix-cli"}) {
+        const QFileInfo f(here.filePath(QLatin1String(candidate)));
+        if (f.isFile() && f.isExecutable())
+            return f.canonicalFilePath();
+    }
+    return {};
+}
 
 struct CliRun {
     int exitCode = -1;
@@ -29,7 +42,9 @@ protected:
     void SetUp() override {
         cli = qEnvironmentVariable("NODARIX_CLI");
         if (cli.isEmpty())
-            GTEST_SKIP() << "NODARIX_CLI is not set";
+            cli = builtBesideThisTest();
+        if (cli.isEmpty())
+            GTEST_SKIP() << "NODARIX_CLI is not set and no nodarix-cli was built beside this test";
         ASSERT_TRUE(dir.isValid());
     }
 
