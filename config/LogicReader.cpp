@@ -5,7 +5,9 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 #include <cstring>
 
 namespace {
@@ -496,13 +498,41 @@ private:
         return offset < kCellParamBytes ? Address::Ok : Address::Outside;
     }
 
-    // The value between the first two backticks of what follows; advances past it.
-    static QStringView takeValue(QStringView r, qsizetype& at)
-    {
-        const QStringView value = between(r.mid(at), QLatin1Char('`'));
-        at = std::min(r.size(), at + value.size() + 2);
-        return value;
-    }
+    // Finds backticks in one parameter text. Their positions are collected once, so that a line
+    // of many parameters is scanned once rather than once per parameter.
+    class Ticks {
+    public:
+        explicit Ticks(QStringView r) : r_(r)
+        {
+            for (qsizetype i = r.indexOf(QLatin1Char('`')); i >= 0; i = r.indexOf(QLatin1Char('`'), i + 1))
+                positions_.push_back(i);
+        }
+
+        // The first backtick at or after `from`, or -1.
+        qsizetype next(qsizetype from) const
+        {
+            const auto it = std::lower_bound(positions_.begin(), positions_.end(), from);
+            return it == positions_.end() ? -1 : *it;
+        }
+
+        // The value between the first two backticks from `at` on (running to the end when the
+        // second is missing); `at` advances by the value's length plus two, as far as the text goes.
+        QStringView take(qsizetype& at)
+        {
+            QStringView value;
+            const qsizetype a = next(at);
+            if (a >= 0) {
+                const qsizetype b = next(a + 1);
+                value = b < 0 ? r_.mid(a + 1) : r_.mid(a + 1, b - a - 1);
+            }
+            at = std::min(r_.size(), at + value.size() + 2);
+            return value;
+        }
+
+    private:
+        QStringView r_;
+        std::vector<qsizetype> positions_;
+    };
 
     // One or two hexadecimal digits at the start, at most 7E: a variable number.
     static int variableNumber(QStringView value)
@@ -520,6 +550,7 @@ private:
     bool readParams(const QString& rest, quint8* bytes, int slot, const MacroKind& kind, bool oldAnalog)
     {
         const QStringView r(rest);
+        Ticks ticks(r);
         qsizetype at = 0;
         QString formula;
         quint8* params = bytes + kCellParams;
@@ -534,7 +565,7 @@ private:
                 if (where != QLatin1Char('C') && where != QLatin1Char('V'))
                     return fail(kErrTextLocation);
                 ++at;
-                const QStringView value = takeValue(r, at);
+                const QStringView value = ticks.take(at);
                 if (where == QLatin1Char('C')) {
                     const int ref = InternText(value, image_.setText, image_.textWidth, image_.textCount);
                     if (ref < 0)
@@ -550,7 +581,7 @@ private:
                 at += 4;
                 if (bankIndex(r, at, slot, kind, offset, bank) != Address::Ok)
                     return fail(kErrBitsParam);
-                const QStringView value = takeValue(r, at);
+                const QStringView value = ticks.take(at);
                 quint8 bits = 0;
                 for (QChar ch : value) {
                     if (ch < QLatin1Char('0') || ch > QLatin1Char('7'))
@@ -573,7 +604,7 @@ private:
                 if (where != QLatin1Char('C') && where != QLatin1Char('V'))
                     return fail(kErrNumberLocation);
                 ++at;
-                const QStringView value = takeValue(r, at);
+                const QStringView value = ticks.take(at);
                 QString term;
                 if (where == QLatin1Char('V')) {
                     const int n = variableNumber(value);
@@ -606,7 +637,7 @@ private:
                 at += 4;
                 if (bankIndex(r, at, slot, kind, offset, bank) != Address::Ok)
                     return fail(kErrByteParam);
-                const QStringView value = takeValue(r, at);
+                const QStringView value = ticks.take(at);
                 int v = -1;
                 for (qsizetype i = 0; i < value.size() && i < 3 && isDecimal(value[i]); ++i)
                     v = (v < 0 ? 0 : v * 10) + (value[i].unicode() - u'0');
