@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -67,21 +66,27 @@ struct Options {
 // Parses the sub-command and its options; prints the reason and returns false on a usage error.
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
-        printError(QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text or check"));
+        printError(
+            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text or check"));
         return false;
     }
     o.sub = args.first();
-    if (o.sub != QLatin1String("to-text") && o.sub != QLatin1String("from-text") && o.sub != QLatin1String("check")) {
+    if (o.sub != QLatin1String("to-text") && o.sub != QLatin1String("from-text") &&
+        o.sub != QLatin1String("check")) {
         printError(QStringLiteral("nodarix-cli config: unknown sub-command \"%1\"").arg(o.sub));
         return false;
     }
     const struct {
         const char* name;
         QString Options::*field;
-    } valued[] = {{"--edition", &Options::edition},     {"--version", &Options::version},
-                  {"--pcb", &Options::pcb},             {"--settings", &Options::settings},
-                  {"--companion", &Options::companion}, {"-o", &Options::out},
-                  {"--settings-out", &Options::settingsOut}, {"--companion-out", &Options::companionOut}};
+    } valued[] = {{"--edition", &Options::edition},
+                  {"--version", &Options::version},
+                  {"--pcb", &Options::pcb},
+                  {"--settings", &Options::settings},
+                  {"--companion", &Options::companion},
+                  {"-o", &Options::out},
+                  {"--settings-out", &Options::settingsOut},
+                  {"--companion-out", &Options::companionOut}};
     const struct {
         const char* name;
         bool Options::*field;
@@ -125,7 +130,8 @@ bool parseOptions(const QStringList& args, Options& o) {
         printError(QStringLiteral("nodarix-cli config: --edition must be qpa or qpb"));
         return false;
     }
-    if (!o.pcb.isEmpty() && (o.pcb.size() != 1 || o.pcb.at(0).unicode() < 0x21 || o.pcb.at(0).unicode() > 0x7E)) {
+    if (!o.pcb.isEmpty() &&
+        (o.pcb.size() != 1 || o.pcb.at(0).unicode() < 0x21 || o.pcb.at(0).unicode() > 0x7E)) {
         printError(QStringLiteral("nodarix-cli config: --pcb must be one letter"));
         return false;
     }
@@ -138,8 +144,8 @@ bool parseOptions(const QStringList& args, Options& o) {
     if (o.sub == QLatin1String("to-text")) {
         if (o.version.isEmpty() || o.pcb.isEmpty() || o.settings.isEmpty() || o.companion.isEmpty() ||
             !o.in.isEmpty()) {
-            printError(QStringLiteral(
-                "nodarix-cli config to-text: needs --version, --pcb, --settings and --companion, and no input text"));
+            printError(QStringLiteral("nodarix-cli config to-text: needs --version, --pcb, --settings and "
+                                      "--companion, and no input text"));
             return false;
         }
     } else {
@@ -150,7 +156,8 @@ bool parseOptions(const QStringList& args, Options& o) {
         if (o.keepCurrent != (!o.settings.isEmpty() || !o.companion.isEmpty()) ||
             (o.keepCurrent && (o.settings.isEmpty() || o.companion.isEmpty()))) {
             printError(QStringLiteral(
-                "nodarix-cli config %1: --keep-current goes with both --settings and --companion").arg(o.sub));
+                           "nodarix-cli config %1: --keep-current goes with both --settings and --companion")
+                           .arg(o.sub));
             return false;
         }
         if (o.sub == QLatin1String("check") &&
@@ -163,8 +170,7 @@ bool parseOptions(const QStringList& args, Options& o) {
 }
 
 // Reads a raw image of exactly the record's size into it.
-template <class Record>
-int loadImage(const QString& path, Record& record, const char* what) {
+template <class Record> int loadImage(const QString& path, Record& record, const char* what) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         printError(QStringLiteral("nodarix-cli config: cannot read %1: %2").arg(path, f.errorString()));
@@ -192,10 +198,9 @@ bool saveBytes(const QString& path, const QByteArray& bytes) {
     return true;
 }
 
-template <class Record>
-bool saveImage(const QString& path, const Record& record) {
-    return path.isEmpty() ||
-           saveBytes(path, QByteArray(reinterpret_cast<const char*>(&record), static_cast<qsizetype>(sizeof record)));
+template <class Record> bool saveImage(const QString& path, const Record& record) {
+    return path.isEmpty() || saveBytes(path, QByteArray(reinterpret_cast<const char*>(&record),
+                                                        static_cast<qsizetype>(sizeof record)));
 }
 
 // The text of a file: a byte-order mark chooses the encoding, otherwise UTF-8, which must be valid;
@@ -258,8 +263,7 @@ struct Qpb {
     }
 };
 
-template <class E>
-struct Held {
+template <class E> struct Held {
     std::unique_ptr<typename E::Config> config = std::make_unique<typename E::Config>();
     std::unique_ptr<typename E::Companion> companion = std::make_unique<typename E::Companion>();
     TACircuitRemap analog{};
@@ -267,15 +271,13 @@ struct Held {
     Held() { ClearConfiguration(*config, *companion, analog, digital); }
 };
 
-template <class E>
-int loadImages(const Options& o, Held<E>& held) {
+template <class E> int loadImages(const Options& o, Held<E>& held) {
     if (int rc = loadImage(o.settings, *held.config, E::kConfigName); rc != kExitOk)
         return rc;
     return loadImage(o.companion, *held.companion, E::kCompanionName);
 }
 
-template <class E>
-int toText(const Options& o) {
+template <class E> int toText(const Options& o) {
     Held<E> held;
     if (int rc = loadImages(o, held); rc != kExitOk)
         return rc;
@@ -289,8 +291,7 @@ int toText(const Options& o) {
     return saveBytes(o.out, bytes) ? kExitOk : kExitFailure;
 }
 
-template <class E>
-int fromText(const Options& o) {
+template <class E> int fromText(const Options& o) {
     int rc = kExitOk;
     const std::optional<QString> text = loadText(o.in, rc);
     if (!text)
@@ -302,9 +303,9 @@ int fromText(const Options& o) {
             return rc;
         // The remap tables of loaded images are not kept anywhere: rebuild them, as the settings
         // window does after a controller read, by a round trip through text.
-        QString base = E::toText(o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version,
-                                 o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, false,
-                                 *held.companion);
+        QString base =
+            E::toText(o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version,
+                      o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, false, *held.companion);
         std::uint8_t baseAutoPlace = 0;
         if (!E::read(base, baseAutoPlace, false, held.analog, held.digital, *held.companion, *held.config)) {
             const QString message = ConfigErrorText();
@@ -314,13 +315,15 @@ int fromText(const Options& o) {
         }
     }
     QString rest = *text;
-    const bool ok = E::read(rest, autoPlace, o.keepCurrent, held.analog, held.digital, *held.companion, *held.config);
+    const bool ok =
+        E::read(rest, autoPlace, o.keepCurrent, held.analog, held.digital, *held.companion, *held.config);
     if (ok) {
         printOut(QStringLiteral("Konfiguracja OK.\n"));
     } else {
         const QString message = ConfigErrorText();
         printOut(message + QLatin1Char('\n'));
-        printError(QStringLiteral("%1:%2: %3").arg(o.in).arg(FailedLineNumber(*text, rest.size())).arg(message));
+        printError(
+            QStringLiteral("%1:%2: %3").arg(o.in).arg(FailedLineNumber(*text, rest.size())).arg(message));
     }
     if (ok || o.writePartial) {
         if (!saveImage(o.settingsOut, *held.config) || !saveImage(o.companionOut, *held.companion))

@@ -45,6 +45,6 @@ QString ConfigErrorText() {
         return {};
     QString line = LastConfigLine;
     line.remove(QLatin1Char('\t'));
-    return QStringLiteral("Błąd konfiguracji: ") + ConfigErrorMessage(LastConfigError) + QStringLiteral(" \"") +
-           line + QStringLiteral("\".");
+    return QStringLiteral("Błąd konfiguracji: ") + ConfigErrorMessage(LastConfigError) +
+           QStringLiteral(" \"") + line + QStringLiteral("\".");
 }

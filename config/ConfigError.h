@@ -1,7 +1,6 @@
 #pragma once
 // The error state shared by every configuration text reader and the Polish message built from it.
 #include <QString>
-
 #include <cstdint>
 
 // 0 = no error, else -1 to -27. Set to 0 when a file-level read starts.

@@ -15,7 +15,9 @@ const QLatin1String kCrLf("\r\n");
 constexpr char16_t kCircuitDelimiters[] = u"\"'!`";
 const QStringView kCircuitEscapes(kCircuitDelimiters, 4);
 
-QString hex2(int n) { return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper(); }
+QString hex2(int n) {
+    return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 bool fail(std::int32_t code) {
     LastConfigError = code;
@@ -48,8 +50,7 @@ QString versionLine(const QString& version, const char* edition, QChar pcb) {
     return out;
 }
 
-template <class Config>
-void writeSettings(QString& out, const Config& c) {
+template <class Config> void writeSettings(QString& out, const Config& c) {
     out += QLatin1String("#settings\r\n");
     for (int n = 0; n < 5; ++n)
         out += QStringLiteral("\tip_%1=").arg(n) + FormatIP(c.IP[n]) + kCrLf;
@@ -68,16 +69,14 @@ void writeSettings(QString& out, const Config& c) {
 
 // The alias part of a circuit line; none for no alias, and none for an index beyond the text
 // table (such a byte names nothing the image holds).
-template <class Config>
-QString aliasPart(const Config& c, std::uint8_t alias) {
+template <class Config> QString aliasPart(const Config& c, std::uint8_t alias) {
     if (alias == 0 || alias > Config::kTextCount)
         return {};
     return QLatin1String(" `") + EncodeField(c.Set_Text[alias - 1], Config::kTextWidth, kCircuitEscapes) +
            QLatin1Char('`');
 }
 
-template <class Config>
-void writeCircuits(QString& out, const Config& c, bool onlyConfigured) {
+template <class Config> void writeCircuits(QString& out, const Config& c, bool onlyConfigured) {
     static const char* const kLogic[] = {"AND", "OR", "XOR"};
     static const char* const kXCode[] = {"X2", "X4", "X8", "X16", "X32", "X64"};
     out += QLatin1String("#dcircuit\r\n");
@@ -106,8 +105,7 @@ void writeCircuits(QString& out, const Config& c, bool onlyConfigured) {
     }
 }
 
-template <class Companion>
-void writeTexts(QString& out, const Companion& t, int count, bool onlyConfigured) {
+template <class Companion> void writeTexts(QString& out, const Companion& t, int count, bool onlyConfigured) {
     out += QLatin1String("#text\r\n");
     for (int n = 0; n < count; ++n) {
         const QString value = EncodeField(t.Var_Text[n], 256);
@@ -151,8 +149,7 @@ bool takeWholeNumber(QString& line, int digits, std::int32_t maximum, std::int32
     return ScanDecimal(line, value, digits, maximum, 0, false, true) && line.isEmpty();
 }
 
-template <class Config>
-bool settingsLine(QString line, Config& c) {
+template <class Config> bool settingsLine(QString line, Config& c) {
     int n = 0;
     std::int32_t v = 0;
     if (takeKey(line, QLatin1String("\tip_")))
@@ -192,8 +189,7 @@ bool settingsLine(QString line, Config& c) {
     return false;
 }
 
-template <class Config>
-bool readSettings(QString& text, Config& c) {
+template <class Config> bool readSettings(QString& text, Config& c) {
     QString line;
     while (nextSectionLine(text, line)) {
         if (!settingsLine(line, c))
@@ -231,8 +227,8 @@ bool nameAndAlias(QStringView rest, Config& c, std::uint8_t* name, std::uint8_t&
         // escaped form, so that an alias finds the entry of an equal text parameter.
         std::uint8_t bytes[Config::kTextWidth];
         DecodeField(aliasText, bytes, Config::kTextWidth);
-        const int ref = InternText(EncodeField(bytes, Config::kTextWidth), &c.Set_Text[0][0], Config::kTextWidth,
-                                   Config::kTextCount);
+        const int ref = InternText(EncodeField(bytes, Config::kTextWidth), &c.Set_Text[0][0],
+                                   Config::kTextWidth, Config::kTextCount);
         if (ref < 0)
             return fail(kErrNoTextSlot);
         alias = static_cast<std::uint8_t>(ref);
@@ -240,8 +236,7 @@ bool nameAndAlias(QStringView rest, Config& c, std::uint8_t* name, std::uint8_t&
     return true;
 }
 
-template <class Config>
-bool readCircuits(QString& text, Config& c, const std::uint8_t* conns, bool digital) {
+template <class Config> bool readCircuits(QString& text, Config& c, const std::uint8_t* conns, bool digital) {
     const int count = digital ? Config::kDCircuitCount : Config::kACircuitCount;
     const std::int32_t numberError = digital ? kErrDigitalNumber : kErrAnalogNumber;
     const QLatin1String key = digital ? QLatin1String("\tdcirc_") : QLatin1String("\tacirc_");
@@ -290,8 +285,7 @@ bool readCircuits(QString& text, Config& c, const std::uint8_t* conns, bool digi
     return true;
 }
 
-template <class Companion>
-bool readTexts(QString& text, Companion& t, int maxIndex) {
+template <class Companion> bool readTexts(QString& text, Companion& t, int maxIndex) {
     QString line;
     while (nextSectionLine(text, line)) {
         if (line.isEmpty())
@@ -347,8 +341,8 @@ bool readConfigText(QString& text, std::uint8_t& autoPlace, bool keepCurrent, TA
 
 } // namespace
 
-QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config, bool OnlyConfigured,
-                        const TNodarixQPAText& texts) {
+QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config,
+                        bool OnlyConfigured, const TNodarixQPAText& texts) {
     QString out;
     out.reserve(64 * 1024);
     out += versionLine(version, "QPA", pcb);
@@ -360,8 +354,8 @@ QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConf
     return out;
 }
 
-QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config, bool OnlyConfigured,
-                        const TNodarixQPBVars& vars) {
+QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config,
+                        bool OnlyConfigured, const TNodarixQPBVars& vars) {
     QString out;
     out.reserve(256 * 1024);
     out += versionLine(version, "QPB", pcb);
@@ -410,8 +404,12 @@ int FailedLineNumber(const QString& original, qsizetype remainingSize) {
     return read.endsWith(kCrLf) ? ends : ends + 1;
 }
 
-bool ReadSettingsSection(QString& text, TNodarixQPAConfig& config) { return readSettings(text, config); }
-bool ReadSettingsSection(QString& text, TNodarixQPBConfig& config) { return readSettings(text, config); }
+bool ReadSettingsSection(QString& text, TNodarixQPAConfig& config) {
+    return readSettings(text, config);
+}
+bool ReadSettingsSection(QString& text, TNodarixQPBConfig& config) {
+    return readSettings(text, config);
+}
 
 bool ReadDCircuitSection(QString& text, TNodarixQPAConfig& config, const TDCircuitRemap& digital) {
     return readCircuits(text, config, digital.DCircuitConns, true);
@@ -426,8 +424,12 @@ bool ReadACircuitSection(QString& text, TNodarixQPBConfig& config, const TACircu
     return readCircuits(text, config, analog.ACircuitConns, false);
 }
 
-bool ReadTextSection(QString& text, TNodarixQPAText& texts) { return readTexts(text, texts, 127); }
-bool ReadTextSection(QString& text, TNodarixQPBVars& vars) { return readTexts(text, vars, 63); }
+bool ReadTextSection(QString& text, TNodarixQPAText& texts) {
+    return readTexts(text, texts, 127);
+}
+bool ReadTextSection(QString& text, TNodarixQPBVars& vars) {
+    return readTexts(text, vars, 63);
+}
 
 bool ReadNumerSection(QString& text, TNodarixQPBVars& vars) {
     QString line;

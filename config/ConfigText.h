@@ -4,16 +4,15 @@
 
 #include <QChar>
 #include <QString>
-
 #include <cstdint>
 
 // Writers: the whole text, every line ended by CR LF. `version` is the controller's version text
 // (as rendered by EncodeField), `pcb` its board letter. OnlyConfigured leaves out unnamed circuits,
 // empty texts, and (in the logic section) empty cells and unused instances.
-QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config, bool OnlyConfigured,
-                        const TNodarixQPAText& texts);
-QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config, bool OnlyConfigured,
-                        const TNodarixQPBVars& vars);
+QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config,
+                        bool OnlyConfigured, const TNodarixQPAText& texts);
+QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config,
+                        bool OnlyConfigured, const TNodarixQPBVars& vars);
 
 // Readers: fill the image, its companion record and the remap tables. KeepCurrent false starts from
 // the cleared state; true adds the text to what is held and passes over the settings. AutoPlace is

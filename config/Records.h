@@ -10,7 +10,9 @@
 
 namespace le {
 
-inline std::uint16_t GetU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint16_t GetU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 inline void PutU16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -25,8 +27,12 @@ inline void PutU32(std::uint8_t* p, std::uint32_t v) {
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
-inline std::int32_t GetS32(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32(p)); }
-inline void PutS32(std::uint8_t* p, std::int32_t v) { PutU32(p, static_cast<std::uint32_t>(v)); }
+inline std::int32_t GetS32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(GetU32(p));
+}
+inline void PutS32(std::uint8_t* p, std::int32_t v) {
+    PutU32(p, static_cast<std::uint32_t>(v));
+}
 
 } // namespace le
 
@@ -64,16 +70,16 @@ struct TNodarixQPAConfig {
     static constexpr int kDCircuitCount = 253;
     static constexpr int kACircuitCount = 31;
 
-    std::uint8_t IP[5][4];       // address, mask, gateway, DNS 1, DNS 2
+    std::uint8_t IP[5][4]; // address, mask, gateway, DNS 1, DNS 2
     std::uint8_t MAC[6];
     std::uint8_t NETNAME[16];
-    std::uint8_t Text16[4][16];  // control, setup, POP3, SMTP passwords
-    std::uint8_t Text32[5][32];  // SNTP server, POP3 server, POP3 account, SMTP server, SMTP account
-    std::uint8_t Numer16[7][2];  // u16
+    std::uint8_t Text16[4][16]; // control, setup, POP3, SMTP passwords
+    std::uint8_t Text32[5][32]; // SNTP server, POP3 server, POP3 account, SMTP server, SMTP account
+    std::uint8_t Numer16[7][2]; // u16
     std::uint8_t Numer8[3];
     std::uint8_t Bits;
-    std::uint8_t TimeStamp[4];   // u32, the controller's own
-    std::uint8_t CrcConf[4];     // u32, the controller's own
+    std::uint8_t TimeStamp[4]; // u32, the controller's own
+    std::uint8_t CrcConf[4];   // u32, the controller's own
     std::uint8_t Alligment0[28];
     TMacroCell Set_Macro[40];
     std::uint8_t CellType[40];
@@ -82,8 +88,8 @@ struct TNodarixQPAConfig {
     std::uint8_t Set_Text[64][32];
     std::uint8_t Set_Numer[64][4]; // s32
     std::uint8_t D_CirName[256][8];
-    std::uint8_t D_CirParam[256];  // low nibble logic, high nibble X code
-    std::uint8_t D_CirAlias[256];  // 1-based Set_Text entry, 0 = none
+    std::uint8_t D_CirParam[256]; // low nibble logic, high nibble X code
+    std::uint8_t D_CirAlias[256]; // 1-based Set_Text entry, 0 = none
     std::uint8_t A_CirName[32][8];
     std::uint8_t A_CirAlias[32];
     std::uint8_t Alligment2[32];
@@ -196,12 +202,20 @@ static_assert(sizeof(TNodarixQPBVars) == 16640);
 static_assert(offsetof(TNodarixQPBVars, Var_Text) == 256);
 
 // Time parameter entry i (0..15) of a TParam_Cell.
-inline std::int32_t GetParamTime(const TParam_Cell& p, int i) { return le::GetS32(p.Time[i]); }
-inline void SetParamTime(TParam_Cell& p, int i, std::int32_t v) { le::PutS32(p.Time[i], v); }
+inline std::int32_t GetParamTime(const TParam_Cell& p, int i) {
+    return le::GetS32(p.Time[i]);
+}
+inline void SetParamTime(TParam_Cell& p, int i, std::int32_t v) {
+    le::PutS32(p.Time[i], v);
+}
 
 // Pair k (1..253) of a remap table: whether circuit k is in use, and its label in the text.
-inline bool RemapUsed(const std::uint8_t* conns, int k) { return conns[2 * k - 2] != 0; }
-inline std::uint8_t RemapLabel(const std::uint8_t* conns, int k) { return conns[2 * k - 1]; }
+inline bool RemapUsed(const std::uint8_t* conns, int k) {
+    return conns[2 * k - 2] != 0;
+}
+inline std::uint8_t RemapLabel(const std::uint8_t* conns, int k) {
+    return conns[2 * k - 1];
+}
 inline void RemapSet(std::uint8_t* conns, int k, std::uint8_t label) {
     conns[2 * k - 2] = 1;
     conns[2 * k - 1] = label;
@@ -216,14 +230,23 @@ inline void ClearRecord(TNodarixQPBConfig& c) {
     std::memset(&c, 0, sizeof c);
     std::memset(c.D_CirParam, 1, sizeof c.D_CirParam);
 }
-inline void ClearRecord(TNodarixQPAText& t) { std::memset(&t, 0, sizeof t); }
-inline void ClearRecord(TNodarixQPBVars& v) { std::memset(&v, 0, sizeof v); }
-inline void ClearRecord(TDCircuitRemap& r) { std::memset(&r, 0, sizeof r); }
-inline void ClearRecord(TACircuitRemap& r) { std::memset(&r, 0, sizeof r); }
+inline void ClearRecord(TNodarixQPAText& t) {
+    std::memset(&t, 0, sizeof t);
+}
+inline void ClearRecord(TNodarixQPBVars& v) {
+    std::memset(&v, 0, sizeof v);
+}
+inline void ClearRecord(TDCircuitRemap& r) {
+    std::memset(&r, 0, sizeof r);
+}
+inline void ClearRecord(TACircuitRemap& r) {
+    std::memset(&r, 0, sizeof r);
+}
 
 // Clears an image, its companion record and both remap tables together.
 template <class Config, class Companion>
-void ClearConfiguration(Config& config, Companion& companion, TACircuitRemap& analog, TDCircuitRemap& digital) {
+void ClearConfiguration(Config& config, Companion& companion, TACircuitRemap& analog,
+                        TDCircuitRemap& digital) {
     ClearRecord(config);
     ClearRecord(companion);
     ClearRecord(analog);

@@ -1,7 +1,6 @@
 #include "config/TextCodec.h"
 
 #include <QLocale>
-
 #include <algorithm>
 #include <string>
 
@@ -62,7 +61,9 @@ bool scanNumber(QString& text, std::int32_t& value, int maxDigits, std::int64_t 
 }
 
 // "d" decimal digits of v, with leading zeros.
-QString digits(std::int64_t v, int d) { return QStringLiteral("%1").arg(v, d, 10, QLatin1Char('0')); }
+QString digits(std::int64_t v, int d) {
+    return QStringLiteral("%1").arg(v, d, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -136,11 +137,15 @@ void DropLine(QString& text) {
         text.remove(0, end + 2);
 }
 
-bool IsDecDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-bool IsHexDigit(QChar c) { return hexValue(c) >= 0; }
+bool IsDecDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+bool IsHexDigit(QChar c) {
+    return hexValue(c) >= 0;
+}
 
-bool ScanDecimal(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum, std::int64_t minimum,
-                 bool lenient, bool consume) {
+bool ScanDecimal(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum,
+                 std::int64_t minimum, bool lenient, bool consume) {
     return scanNumber(text, value, maxDigits, maximum, minimum, lenient, consume, 10);
 }
 

@@ -6,7 +6,6 @@
 #include <QChar>
 #include <QString>
 #include <QStringView>
-
 #include <cstdint>
 
 // The escaped text of a field: bytes up to the first NUL (or all `width` bytes). The backslash is
@@ -32,8 +31,8 @@ bool IsHexDigit(QChar c);
 // Reads a number of up to `maxDigits` digits (1..255) from the front of the text. Strict: exactly
 // `maxDigits` digits or, when the text is shorter, all of it. Lenient: 1 to `maxDigits` digits,
 // stopping at the first other character. The text changes only on success and when `consume`.
-bool ScanDecimal(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum, std::int64_t minimum,
-                 bool lenient, bool consume);
+bool ScanDecimal(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum,
+                 std::int64_t minimum, bool lenient, bool consume);
 bool ScanHex(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum, std::int64_t minimum,
              bool lenient, bool consume);
 

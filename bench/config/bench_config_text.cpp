@@ -6,7 +6,6 @@
 #include "tests/config/populated_config.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -28,7 +27,8 @@ const Images& populated() {
         std::uint8_t autoPlace = 0;
         const QString text = testcfg::populatedText({true, true});
         if (!TextToConfigQPB(text, autoPlace, false, img->analog, img->digital, *img->vars, *img->config)) {
-            std::fprintf(stderr, "populated text does not read: %s\n", ConfigErrorText().toUtf8().constData());
+            std::fprintf(stderr, "populated text does not read: %s\n",
+                         ConfigErrorText().toUtf8().constData());
             std::abort();
         }
         // The logic reaches 31 analog circuits; the image names all 253 for the writer.

@@ -5,7 +5,6 @@
 #include "config/Records.h"
 
 #include <QString>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool keepCurrent = (mode & 2) != 0;
     const std::uint8_t autoPlace = (mode & 4) ? 1 : 0;
     if (mode & 1)
-        run<TNodarixQPBConfig, TNodarixQPBVars>(text, keepCurrent, autoPlace, TextToConfigQPB, ConfigQPBToText);
+        run<TNodarixQPBConfig, TNodarixQPBVars>(text, keepCurrent, autoPlace, TextToConfigQPB,
+                                                ConfigQPBToText);
     else
-        run<TNodarixQPAConfig, TNodarixQPAText>(text, keepCurrent, autoPlace, TextToConfigQPA, ConfigQPAToText);
+        run<TNodarixQPAConfig, TNodarixQPAText>(text, keepCurrent, autoPlace, TextToConfigQPA,
+                                                ConfigQPAToText);
     return 0;
 }

@@ -5,15 +5,27 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
+
+// The CLI of the same build tree (tests/config/config_tests -> cli/nodarix-cli), for runs where
+// the environment does not name it.
+QString builtBesideThisTest() {
+    const QDir here =
+        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(QLatin1Char('/'), 0, -2);
+    for (const char* candidate : {"../../cli/nodarix-cli", "../cli/nodarix-cli", "../nodarix-cli"}) {
+        const QFileInfo f(here.filePath(QLatin1String(candidate)));
+        if (f.isFile() && f.isExecutable())
+            return f.canonicalFilePath();
+    }
+    return {};
+}
 
 struct CliRun {
     int exitCode = -1;
@@ -29,7 +41,9 @@ protected:
     void SetUp() override {
         cli = qEnvironmentVariable("NODARIX_CLI");
         if (cli.isEmpty())
-            GTEST_SKIP() << "NODARIX_CLI is not set";
+            cli = builtBesideThisTest();
+        if (cli.isEmpty())
+            GTEST_SKIP() << "NODARIX_CLI is not set and no nodarix-cli was built beside this test";
         ASSERT_TRUE(dir.isValid());
     }
 
@@ -39,7 +53,8 @@ protected:
         QProcess p;
         p.start(cli, QStringList{QStringLiteral("config")} + args);
         EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     void put(const char* name, const QByteArray& bytes) const {
@@ -53,8 +68,7 @@ protected:
     }
 };
 
-template <class T>
-QByteArray bytesOf(const T& record) {
+template <class T> QByteArray bytesOf(const T& record) {
     return QByteArray(reinterpret_cast<const char*>(&record), sizeof record);
 }
 
@@ -62,7 +76,7 @@ TEST_F(ConfigCli, FromTextWritesTheImagesThatToTextTurnsBackIntoTheSameText) {
     const QString source = testcfg::populatedText({true, false});
     put("in.ndrx", source.toUtf8());
     CliRun r = run({"from-text", "--edition", "qpb", path("in.ndrx"), "--settings-out", path("s.bin"),
-                 "--companion-out", path("c.bin")});
+                    "--companion-out", path("c.bin")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("Konfiguracja OK.\n"));
 
@@ -78,10 +92,11 @@ TEST_F(ConfigCli, FromTextWritesTheImagesThatToTextTurnsBackIntoTheSameText) {
     r = run({"to-text", "--edition", "qpb", "--version", "V4.1.0", "--pcb", "C", "--settings", path("s.bin"),
              "--companion", path("c.bin"), "-o", path("out.ndrx")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(get("out.ndrx"), ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, false, *vars).toUtf8());
+    EXPECT_EQ(get("out.ndrx"),
+              ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, false, *vars).toUtf8());
 
-    r = run({"to-text", "--edition", "qpb", "--version", "V4.1.0", "--pcb", "C", "--only-configured", "--settings",
-             path("s.bin"), "--companion", path("c.bin")});
+    r = run({"to-text", "--edition", "qpb", "--version", "V4.1.0", "--pcb", "C", "--only-configured",
+             "--settings", path("s.bin"), "--companion", path("c.bin")});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("#version=V4.1.0QPBC\r\n#settings\r\n")));
 }
@@ -96,8 +111,8 @@ TEST_F(ConfigCli, LfAndMixedLineEndsAndAByteOrderMarkReadLikeCrLf) {
     put("utf16.ndrx", utf16);
     for (const char* name : {"crlf.ndrx", "lf.ndrx", "utf16.ndrx"}) {
         const QByteArray out = QByteArray(name) + ".bin";
-        const CliRun r = run({"from-text", "--edition", "qpa", path(name), "--settings-out", path(out.constData()),
-                           "--companion-out", path("t.bin")});
+        const CliRun r = run({"from-text", "--edition", "qpa", path(name), "--settings-out",
+                              path(out.constData()), "--companion-out", path("t.bin")});
         ASSERT_EQ(r.exitCode, 0) << name << ": " << r.out.toStdString() << r.err.toStdString();
         EXPECT_EQ(static_cast<unsigned char>(get(out.constData()).at(0)), 10) << name;
         // A lone CR is a character of the field, not a line end.
@@ -120,15 +135,18 @@ TEST_P(ConfigCliFailure, ReportsTheMessageAndTheLineNumberOfTheInput) {
     const CliRun r = run({"check", "--edition", "qpa", path("bad.ndrx")});
     EXPECT_EQ(r.exitCode, 6);
     EXPECT_EQ(r.out, QString::fromUtf8(c.message) + "\n");
-    EXPECT_EQ(r.err, path("bad.ndrx") + ":" + QString::number(c.line) + ": " + QString::fromUtf8(c.message) + "\n");
+    EXPECT_EQ(r.err,
+              path("bad.ndrx") + ":" + QString::number(c.line) + ": " + QString::fromUtf8(c.message) + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     ConfigCli, ConfigCliFailure,
     ::testing::Values(
-        FailCase{"settings", "#version=V4.1.0QPAC\n#settings\n\tip_0=1.2.3.4\n\tip_5=10.0.0.1\n\tip_1=1.1.1.1\n", 4,
+        FailCase{"settings",
+                 "#version=V4.1.0QPAC\n#settings\n\tip_0=1.2.3.4\n\tip_5=10.0.0.1\n\tip_1=1.1.1.1\n", 4,
                  "Błąd konfiguracji: nieznane ustawienie \"ip_5=10.0.0.1\"."},
-        FailCase{"logic", "#logic\r\n\tM00:RELAY*4-1(I \"d01\")\r\n\r\n", 3, "Błąd konfiguracji: nieznane ustawienie \"\"."},
+        FailCase{"logic", "#logic\r\n\tM00:RELAY*4-1(I \"d01\")\r\n\r\n", 3,
+                 "Błąd konfiguracji: nieznane ustawienie \"\"."},
         FailCase{"circuit_last_line_without_end", "#dcircuit\n\tdcirc_00=\"x\"", 2,
                  "Błąd konfiguracji: numer obwodu cyfrowego poza zakresem nodarix-a \"dcirc_00=\"x\"\"."},
         FailCase{"empty_file", "", 1, "Błąd konfiguracji: brak ustawień \"\"."}),
@@ -139,7 +157,8 @@ TEST_F(ConfigCli, AFailedReadWritesImagesOnlyWhenAsked) {
     CliRun r = run({"from-text", "--edition", "qpa", path("bad.ndrx"), "--settings-out", path("s.bin")});
     EXPECT_EQ(r.exitCode, 6);
     EXPECT_FALSE(QFile::exists(path("s.bin")));
-    r = run({"from-text", "--edition", "qpa", path("bad.ndrx"), "--settings-out", path("s.bin"), "--write-partial"});
+    r = run({"from-text", "--edition", "qpa", path("bad.ndrx"), "--settings-out", path("s.bin"),
+             "--write-partial"});
     EXPECT_EQ(r.exitCode, 6);
     const QByteArray partial = get("s.bin");
     ASSERT_EQ(partial.size(), 8192);
@@ -147,17 +166,18 @@ TEST_F(ConfigCli, AFailedReadWritesImagesOnlyWhenAsked) {
 }
 
 TEST_F(ConfigCli, KeepCurrentAddsTheTextToTheGivenImages) {
-    put("base.ndrx", "#settings\n\tip_0=10.0.0.1\n#logic\n\tM00:PORTN*8-1(I \"d07\")[O \"d08\"]\n"
-                     "#dcircuit\n\tdcirc_07=\"Door\" 'OR'\n\tdcirc_08=\"Light\" 'OR'\n#text\n\ttext_00=first\n");
+    put("base.ndrx",
+        "#settings\n\tip_0=10.0.0.1\n#logic\n\tM00:PORTN*8-1(I \"d07\")[O \"d08\"]\n"
+        "#dcircuit\n\tdcirc_07=\"Door\" 'OR'\n\tdcirc_08=\"Light\" 'OR'\n#text\n\ttext_00=first\n");
     ASSERT_EQ(run({"from-text", "--edition", "qpa", path("base.ndrx"), "--settings-out", path("s.bin"),
                    "--companion-out", path("c.bin")})
                   .exitCode,
               0);
     put("add.ndrx", "#settings\n\tip_0=99.0.0.1\n#logic\n\tM01:AND2*4-1(I1 \"d10\",I2 \"d11\")[O \"d12\",O]\n"
                     "#dcircuit\n\tdcirc_10=\"Added\" 'AND'\n#text\n\ttext_01=second\n");
-    const CliRun r = run({"from-text", "--edition", "qpa", "--auto-place", "--keep-current", "--settings", path("s.bin"),
-                       "--companion", path("c.bin"), path("add.ndrx"), "--settings-out", path("s2.bin"),
-                       "--companion-out", path("c2.bin")});
+    const CliRun r = run({"from-text", "--edition", "qpa", "--auto-place", "--keep-current", "--settings",
+                          path("s.bin"), "--companion", path("c.bin"), path("add.ndrx"), "--settings-out",
+                          path("s2.bin"), "--companion-out", path("c2.bin")});
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     const QByteArray s2 = get("s2.bin");
     ASSERT_EQ(s2.size(), 8192);
@@ -187,7 +207,8 @@ TEST_P(ConfigCliUsage, RefusesWithExitStatus2) {
     put("latin1.ndrx", "#text\r\n\ttext_00=\xB3\xF3\r\n");
     QStringList args;
     for (const char* a : GetParam().args)
-        args << (QByteArray(a).endsWith(".bin") || QByteArray(a).endsWith(".ndrx") ? path(a) : QString::fromUtf8(a));
+        args << (QByteArray(a).endsWith(".bin") || QByteArray(a).endsWith(".ndrx") ? path(a)
+                                                                                   : QString::fromUtf8(a));
     const CliRun r = run(args);
     EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
     EXPECT_FALSE(r.err.isEmpty());
@@ -200,15 +221,16 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"bad_edition", {"check", "--edition", "qpc", "text.ndrx"}},
                       UsageCase{"unknown_option", {"check", "--edition", "qpa", "--fast", "text.ndrx"}},
                       UsageCase{"no_input", {"check", "--edition", "qpa"}},
-                      UsageCase{"keep_current_without_images", {"from-text", "--edition", "qpa", "--keep-current", "text.ndrx"}},
+                      UsageCase{"keep_current_without_images",
+                                {"from-text", "--edition", "qpa", "--keep-current", "text.ndrx"}},
                       UsageCase{"images_without_keep_current",
                                 {"from-text", "--edition", "qpa", "--settings", "small.bin", "text.ndrx"}},
                       UsageCase{"wrong_image_size",
-                                {"to-text", "--edition", "qpa", "--version", "V4.1.0", "--pcb", "C", "--settings",
-                                 "small.bin", "--companion", "c.bin"}},
+                                {"to-text", "--edition", "qpa", "--version", "V4.1.0", "--pcb", "C",
+                                 "--settings", "small.bin", "--companion", "c.bin"}},
                       UsageCase{"to_text_without_pcb",
-                                {"to-text", "--edition", "qpa", "--version", "V4.1.0", "--settings", "small.bin",
-                                 "--companion", "c.bin"}},
+                                {"to-text", "--edition", "qpa", "--version", "V4.1.0", "--settings",
+                                 "small.bin", "--companion", "c.bin"}},
                       UsageCase{"not_utf8", {"check", "--edition", "qpa", "latin1.ndrx"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

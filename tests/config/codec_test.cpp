@@ -1,13 +1,14 @@
 #include "config/TextCodec.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
 
-std::vector<std::uint8_t> bytesOf(const char* s, std::size_t n) { return {s, s + n}; }
+std::vector<std::uint8_t> bytesOf(const char* s, std::size_t n) {
+    return {s, s + n};
+}
 
 struct EncodeCase {
     const char* name;
@@ -36,16 +37,15 @@ TEST_P(EncodeFieldTest, EncodesAndDecodesBackToTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codec, EncodeFieldTest,
-    ::testing::Values(
-        EncodeCase{"plain", bytesOf("Pump\0xyz", 8), "Pump"},
-        EncodeCase{"backslash doubled", bytesOf("a\\b", 3), "a\\\\b"},
-        EncodeCase{"grave accent", bytesOf("a`b", 3), "a\\60b"},
-        EncodeCase{"high bytes upper-case hex", bytesOf("\x80\xE9\xFF", 3), "\\80\\E9\\FF"},
-        EncodeCase{"full width without NUL", bytesOf("ABCDEFGH", 8), "ABCDEFGH"},
-        EncodeCase{"delimiters other than the grave stay", bytesOf("\"'!=", 4), "\"'!="},
-        // Control bytes would break the line structure: escaped like high bytes.
-        EncodeCase{"control bytes", bytesOf("a\r\n\tb\x01\x1F", 7), "a\\0D\\0A\\09b\\01\\1F"},
-        EncodeCase{"empty", bytesOf("\0", 1), ""}),
+    ::testing::Values(EncodeCase{"plain", bytesOf("Pump\0xyz", 8), "Pump"},
+                      EncodeCase{"backslash doubled", bytesOf("a\\b", 3), "a\\\\b"},
+                      EncodeCase{"grave accent", bytesOf("a`b", 3), "a\\60b"},
+                      EncodeCase{"high bytes upper-case hex", bytesOf("\x80\xE9\xFF", 3), "\\80\\E9\\FF"},
+                      EncodeCase{"full width without NUL", bytesOf("ABCDEFGH", 8), "ABCDEFGH"},
+                      EncodeCase{"delimiters other than the grave stay", bytesOf("\"'!=", 4), "\"'!="},
+                      // Control bytes would break the line structure: escaped like high bytes.
+                      EncodeCase{"control bytes", bytesOf("a\r\n\tb\x01\x1F", 7), "a\\0D\\0A\\09b\\01\\1F"},
+                      EncodeCase{"empty", bytesOf("\0", 1), ""}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (auto& ch : n)
@@ -78,16 +78,16 @@ TEST_P(DecodeFieldTest, FillsTheDestination) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codec, DecodeFieldTest,
-    ::testing::Values(
-        DecodeCase{"NUL after the text, rest untouched", "ab", 4, {'a', 'b', 0, 0xEE}},
-        DecodeCase{"longer than width: cut, no NUL", "abcdef", 4, {'a', 'b', 'c', 'd', 0xEE}},
-        DecodeCase{"lower-case hex accepted", "\\e9\\0a", 3, {0xE9, 0x0A, 0}},
-        DecodeCase{"trailing lone backslash gives 0", "a\\", 3, {'a', 0, 0}},
-        DecodeCase{"bad hex gives 0 and consumes both", "\\zzQ", 3, {0, 'Q', 0}},
-        DecodeCase{"one hex digit at the end", "\\4", 2, {4, 0}},
-        DecodeCase{"character above 255 keeps its low 8 bits", QString(QChar(0x0141)), 2, {0x41, 0}},
-        DecodeCase{"empty text stores a NUL", "", 2, {0, 0xEE}},
-        DecodeCase{"width 0 writes nothing", "abc", 0, {0xEE}}),
+    ::testing::Values(DecodeCase{"NUL after the text, rest untouched", "ab", 4, {'a', 'b', 0, 0xEE}},
+                      DecodeCase{"longer than width: cut, no NUL", "abcdef", 4, {'a', 'b', 'c', 'd', 0xEE}},
+                      DecodeCase{"lower-case hex accepted", "\\e9\\0a", 3, {0xE9, 0x0A, 0}},
+                      DecodeCase{"trailing lone backslash gives 0", "a\\", 3, {'a', 0, 0}},
+                      DecodeCase{"bad hex gives 0 and consumes both", "\\zzQ", 3, {0, 'Q', 0}},
+                      DecodeCase{"one hex digit at the end", "\\4", 2, {4, 0}},
+                      DecodeCase{
+                          "character above 255 keeps its low 8 bits", QString(QChar(0x0141)), 2, {0x41, 0}},
+                      DecodeCase{"empty text stores a NUL", "", 2, {0, 0xEE}},
+                      DecodeCase{"width 0 writes nothing", "abc", 0, {0xEE}}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (auto& ch : n)
@@ -215,17 +215,17 @@ TEST_P(FormatValueTest, Formats) {
     EXPECT_EQ(FormatValue(c.value, c.kind, QLatin1Char('.'), c.plus), QString::fromLatin1(c.text));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codec, FormatValueTest,
-                         ::testing::Values(FormatCase{150, 2, false, "1.5"}, FormatCase{100, 2, false, "1"},
-                                           FormatCase{5, 2, false, "0.05"}, FormatCase{20075, 2, false, "200.75"},
-                                           FormatCase{-1235, 2, false, "-12.35"}, FormatCase{10005, 3, false, "1.0005"},
-                                           FormatCase{100005, 3, false, "10.0005"}, FormatCase{42, 1, true, "+42"},
-                                           FormatCase{0, 1, true, "0"}, FormatCase{INT32_MIN, 1, false, "-2147483648"},
-                                           FormatCase{27000, 0, false, "07:30:00"},
-                                           FormatCase{-27000, 0, false, "07:30:00"},
-                                           FormatCase{359999, 0, false, "99:59:59"},
-                                           // No room in hh: written in full, which the reader refuses.
-                                           FormatCase{360000, 0, false, "100:00:00"}, FormatCase{7, 4, false, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Codec, FormatValueTest,
+    ::testing::Values(FormatCase{150, 2, false, "1.5"}, FormatCase{100, 2, false, "1"},
+                      FormatCase{5, 2, false, "0.05"}, FormatCase{20075, 2, false, "200.75"},
+                      FormatCase{-1235, 2, false, "-12.35"}, FormatCase{10005, 3, false, "1.0005"},
+                      FormatCase{100005, 3, false, "10.0005"}, FormatCase{42, 1, true, "+42"},
+                      FormatCase{0, 1, true, "0"}, FormatCase{INT32_MIN, 1, false, "-2147483648"},
+                      FormatCase{27000, 0, false, "07:30:00"}, FormatCase{-27000, 0, false, "07:30:00"},
+                      FormatCase{359999, 0, false, "99:59:59"},
+                      // No room in hh: written in full, which the reader refuses.
+                      FormatCase{360000, 0, false, "100:00:00"}, FormatCase{7, 4, false, ""}));
 
 struct ParseCase {
     const char* text;
@@ -247,19 +247,20 @@ TEST_P(ParseValueTest, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codec, ParseValueTest,
-    ::testing::Values(ParseCase{"07:30:00", 0, true, 27000}, ParseCase{"24:00:00", 0, true, 86400},
-                      ParseCase{"29:59:59", 0, true, 107999}, ParseCase{"30:00:00", 0, false, 0},
-                      ParseCase{"7:30:00", 0, false, 0}, ParseCase{"07:60:00", 0, false, 0},
-                      ParseCase{"100:00:00", 0, false, 0}, ParseCase{"2.5", 1, true, 2}, ParseCase{"3.5", 1, true, 4},
-                      ParseCase{"-2.5", 1, true, -2}, ParseCase{"2.5000001", 1, true, 3},
-                      ParseCase{"2.675", 2, true, 268}, ParseCase{"0.125", 2, true, 12}, ParseCase{"1.5", 2, true, 150},
-                      ParseCase{"-12.35", 2, true, -1235}, ParseCase{"1.0005", 3, true, 10005},
-                      ParseCase{"1e3", 2, true, 100000}, ParseCase{"+7", 1, true, 7}, ParseCase{".5", 2, true, 50},
-                      ParseCase{"2147483647", 1, true, INT32_MAX}, ParseCase{"-2147483648", 1, true, INT32_MIN},
-                      ParseCase{"2147483648", 1, false, 0}, ParseCase{"21474837", 2, false, 0},
-                      ParseCase{"1e999999999", 1, false, 0}, ParseCase{"1e-999999999", 1, true, 0},
-                      ParseCase{"", 1, false, 0}, ParseCase{"1,5", 2, false, 0}, ParseCase{"1.5 ", 2, false, 0},
-                      ParseCase{"1.2.3", 2, false, 0}, ParseCase{"e5", 1, false, 0}, ParseCase{"x", 9, true, 0}));
+    ::testing::Values(
+        ParseCase{"07:30:00", 0, true, 27000}, ParseCase{"24:00:00", 0, true, 86400},
+        ParseCase{"29:59:59", 0, true, 107999}, ParseCase{"30:00:00", 0, false, 0},
+        ParseCase{"7:30:00", 0, false, 0}, ParseCase{"07:60:00", 0, false, 0},
+        ParseCase{"100:00:00", 0, false, 0}, ParseCase{"2.5", 1, true, 2}, ParseCase{"3.5", 1, true, 4},
+        ParseCase{"-2.5", 1, true, -2}, ParseCase{"2.5000001", 1, true, 3}, ParseCase{"2.675", 2, true, 268},
+        ParseCase{"0.125", 2, true, 12}, ParseCase{"1.5", 2, true, 150}, ParseCase{"-12.35", 2, true, -1235},
+        ParseCase{"1.0005", 3, true, 10005}, ParseCase{"1e3", 2, true, 100000}, ParseCase{"+7", 1, true, 7},
+        ParseCase{".5", 2, true, 50}, ParseCase{"2147483647", 1, true, INT32_MAX},
+        ParseCase{"-2147483648", 1, true, INT32_MIN}, ParseCase{"2147483648", 1, false, 0},
+        ParseCase{"21474837", 2, false, 0}, ParseCase{"1e999999999", 1, false, 0},
+        ParseCase{"1e-999999999", 1, true, 0}, ParseCase{"", 1, false, 0}, ParseCase{"1,5", 2, false, 0},
+        ParseCase{"1.5 ", 2, false, 0}, ParseCase{"1.2.3", 2, false, 0}, ParseCase{"e5", 1, false, 0},
+        ParseCase{"x", 9, true, 0}));
 
 TEST(Codec, ParseValueTakesTheLocaleSeparatorBesideThePoint) {
     std::int32_t v = 0;

@@ -2,9 +2,8 @@
 #include "config/ConfigText.h"
 #include "tests/config/populated_config.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -12,8 +11,7 @@ namespace {
 const QLatin1String kCrLf("\r\n");
 
 // One held configuration of an edition, as a window keeps it.
-template <class Config, class Companion>
-struct Held {
+template <class Config, class Companion> struct Held {
     std::unique_ptr<Config> config = std::make_unique<Config>();
     std::unique_ptr<Companion> companion = std::make_unique<Companion>();
     TACircuitRemap analog{};
@@ -31,10 +29,12 @@ bool read(HeldQPB& h, const QString& text, bool keepCurrent = false) {
     return TextToConfigQPB(text, h.autoPlace, keepCurrent, h.analog, h.digital, *h.companion, *h.config);
 }
 QString write(const HeldQPA& h, bool onlyConfigured = false) {
-    return ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured, *h.companion);
+    return ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured,
+                           *h.companion);
 }
 QString write(const HeldQPB& h, bool onlyConfigured = false) {
-    return ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured, *h.companion);
+    return ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured,
+                           *h.companion);
 }
 
 QString lines(std::initializer_list<const char*> list) {
@@ -53,7 +53,8 @@ void useCircuits(TDCircuitRemap& d, TACircuitRemap& a, int digital, int analog) 
 }
 
 std::string name8(const std::uint8_t* field) {
-    return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), 8));
+    return std::string(reinterpret_cast<const char*>(field),
+                       strnlen(reinterpret_cast<const char*>(field), 8));
 }
 
 TEST(ConfigText, WriterLaysOutTheSectionsInOrder) {
@@ -63,8 +64,8 @@ TEST(ConfigText, WriterLaysOutTheSectionsInOrder) {
     for (const QString& l : text.split(kCrLf))
         if (l.startsWith(QLatin1Char('#')))
             headers << l;
-    EXPECT_EQ(headers, (QStringList{"#version=V4.1.0QPBC", "#settings", "#logic", "#dcircuit", "#acircuit", "#text",
-                                    "#numer"}));
+    EXPECT_EQ(headers, (QStringList{"#version=V4.1.0QPBC", "#settings", "#logic", "#dcircuit", "#acircuit",
+                                    "#text", "#numer"}));
     EXPECT_TRUE(text.endsWith(QStringLiteral("#numer\r\n"))) << "only non-zero variables are written";
     EXPECT_TRUE(text.contains(QStringLiteral("\r\n\tdcirc_FD=\"\" 'OR'\r\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("dcirc_FE")));
@@ -72,7 +73,8 @@ TEST(ConfigText, WriterLaysOutTheSectionsInOrder) {
     EXPECT_TRUE(text.contains(QStringLiteral("\r\n\ttext_3F=\r\n#numer")));
 
     HeldQPA a;
-    const QString qpa = ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *a.config, true, *a.companion);
+    const QString qpa =
+        ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *a.config, true, *a.companion);
     EXPECT_EQ(qpa.left(qpa.indexOf(QStringLiteral("#settings"))), QStringLiteral("#version=V4.1.0QPAC\r\n"));
     EXPECT_TRUE(qpa.endsWith(QStringLiteral("#dcircuit\r\n#acircuit\r\n#text\r\n"))) << "OnlyConfigured";
     const QString full = write(a);
@@ -101,7 +103,8 @@ TEST(ConfigText, CircuitLineCarriesNameAliasLogicAndXCode) {
 
 TEST(ConfigText, SettingsRoundTripThroughTheText) {
     HeldQPA h;
-    const std::uint8_t ip[5][4] = {{192, 168, 0, 177}, {255, 255, 255, 0}, {192, 168, 0, 1}, {8, 8, 4, 4}, {0, 0, 0, 0}};
+    const std::uint8_t ip[5][4] = {
+        {192, 168, 0, 177}, {255, 255, 255, 0}, {192, 168, 0, 1}, {8, 8, 4, 4}, {0, 0, 0, 0}};
     std::memcpy(h.config->IP, ip, sizeof ip);
     const std::uint8_t mac[6] = {0x00, 0x1A, 0xB2, 0xC3, 0xD4, 0xFF};
     std::memcpy(h.config->MAC, mac, 6);
@@ -149,7 +152,8 @@ TEST_P(SettingsLineTest, ReadsOrFailsWithUnknownSetting) {
     if (!c.ok) {
         QString shown = QString::fromUtf8(c.line);
         shown.remove(QLatin1Char('\t'));
-        EXPECT_EQ(ConfigErrorText(), QStringLiteral("Błąd konfiguracji: nieznane ustawienie \"") + shown + "\".");
+        EXPECT_EQ(ConfigErrorText(),
+                  QStringLiteral("Błąd konfiguracji: nieznane ustawienie \"") + shown + "\".");
     }
 }
 
@@ -171,8 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SettingsCase{"bit8_digit_8", "\tbit8_0=8", false},
                       SettingsCase{"bit8_index_1", "\tbit8_1=0", false},
                       SettingsCase{"bit8_empty", "\tbit8_0=", true},
-                      SettingsCase{"no_tab", "ip_0=10.0.0.1", false},
-                      SettingsCase{"empty_line", "", false},
+                      SettingsCase{"no_tab", "ip_0=10.0.0.1", false}, SettingsCase{"empty_line", "", false},
                       SettingsCase{"unknown_key", "\tgateway=10.0.0.1", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -207,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
     ConfigText, FileLevelTest,
     ::testing::Values(
         HeaderCase{"empty_text", false, "", false, kErrNoSettings},
-        HeaderCase{"settings_header_last", false, "#version=V4.1.0QPAC\r\n#settings", false, kErrUnknownSetting},
+        HeaderCase{"settings_header_last", false, "#version=V4.1.0QPAC\r\n#settings", false,
+                   kErrUnknownSetting},
         HeaderCase{"settings_header_last_with_crlf", false, "#settings\r\n", false, kErrUnknownSetting},
         HeaderCase{"dcircuit_header_last", true, "#dcircuit", false, kErrUnknownSetting},
         HeaderCase{"acircuit_header_last", true, "#acircuit\r\n", false, kErrUnknownSetting},
@@ -232,8 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConfigText, NumerAndTextValuesAreStored) {
     HeldQPB h;
-    ASSERT_TRUE(read(h, lines({"#numer", "\tnumer_00=2.5", "\tnumer_01=3.5", "\tnumer_3F=-2147483648", "#text",
-                               "\ttext_3F=a\\0D\\0Ab\\60"})));
+    ASSERT_TRUE(read(h, lines({"#numer", "\tnumer_00=2.5", "\tnumer_01=3.5", "\tnumer_3F=-2147483648",
+                               "#text", "\ttext_3F=a\\0D\\0Ab\\60"})));
     EXPECT_EQ(le::GetS32(h.companion->Var_Numer[0]), 2);
     EXPECT_EQ(le::GetS32(h.companion->Var_Numer[1]), 4);
     EXPECT_EQ(le::GetS32(h.companion->Var_Numer[63]), INT32_MIN);
@@ -263,7 +267,8 @@ TEST(ConfigText, ErrorMessagesAreTheControllerToolsOwn) {
     };
     for (const auto& [code, message] : cases) {
         LastConfigError = code;
-        EXPECT_EQ(ConfigErrorText(), QStringLiteral("Błąd konfiguracji: ") + QString::fromUtf8(message) + " \"M00:x\".");
+        EXPECT_EQ(ConfigErrorText(),
+                  QStringLiteral("Błąd konfiguracji: ") + QString::fromUtf8(message) + " \"M00:x\".");
     }
     for (std::int32_t code = -1; code >= -27; --code)
         EXPECT_FALSE(ConfigErrorMessage(code).isEmpty()) << code;
@@ -335,7 +340,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CircuitErrorCase{"x_code_replaced", "\tdcirc_01=\"A\" 'XOR' !X16!", 0, 0x42},
                       CircuitErrorCase{"digital_number_0", "\tdcirc_00=\"A\" 'OR'", kErrDigitalNumber, 0x31},
                       CircuitErrorCase{"digital_number_FE", "\tdcirc_FE=\"A\" 'OR'", kErrDigitalNumber, 0x31},
-                      CircuitErrorCase{"digital_without_equals", "\tdcirc_01 \"A\" 'OR'", kErrDigitalNumber, 0x31},
+                      CircuitErrorCase{"digital_without_equals", "\tdcirc_01 \"A\" 'OR'", kErrDigitalNumber,
+                                       0x31},
                       CircuitErrorCase{"digital_bad_key", "\tdcircuit_01=\"A\"", kErrUnknownSetting, 0x31},
                       CircuitErrorCase{"analog_1F_in_qpa", "\tacirc_1F=\"A\"", 0, 0x31},
                       CircuitErrorCase{"analog_20_in_qpa", "\tacirc_20=\"A\"", kErrAnalogNumber, 0x31}),
@@ -358,8 +364,8 @@ TEST(ConfigText, NamesAndAliasesWithDelimitersSurviveAWriteAndRead) {
     std::memcpy(h.config->A_CirName[1], "x!y", 3);
     h.config->A_CirAlias[1] = 1;
     const QString text = write(h);
-    EXPECT_TRUE(text.contains(
-        QStringLiteral("\tdcirc_01=\"a\\22b\\27c\\21d\\60\" `It\\27s \\22the\\22 \\60main\\60 one\\21` 'XOR' !X4!\r\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral(
+        "\tdcirc_01=\"a\\22b\\27c\\21d\\60\" `It\\27s \\22the\\22 \\60main\\60 one\\21` 'XOR' !X4!\r\n")));
 
     HeldQPB back;
     useCircuits(back.digital, back.analog, 2, 1);
@@ -375,7 +381,9 @@ TEST(ConfigText, NamesAndAliasesWithDelimitersSurviveAWriteAndRead) {
 TEST(ConfigText, UnescapedAliasesOfOlderFilesStillRead) {
     HeldQPA h;
     useCircuits(h.digital, h.analog, 2, 0);
-    ASSERT_TRUE(read(h, lines({"#dcircuit", "\tdcirc_01=\"Pump\" `Main pump` 'OR' !X2!", "\tdcirc_02=\"P2\" `Main pump` 'AND'"}),
+    ASSERT_TRUE(read(h,
+                     lines({"#dcircuit", "\tdcirc_01=\"Pump\" `Main pump` 'OR' !X2!",
+                            "\tdcirc_02=\"P2\" `Main pump` 'AND'"}),
                      true))
         << ConfigErrorText().toStdString();
     EXPECT_EQ(h.config->D_CirAlias[1], 1);
@@ -397,9 +405,11 @@ TEST(ConfigText, KeepCurrentSkipsSettingsAndRenamesCircuitsInUse) {
     HeldQPA h;
     useCircuits(h.digital, h.analog, 2, 0);
     h.config->IP[0][0] = 10;
-    ASSERT_TRUE(read(h, lines({"#dcircuit", "\tdcirc_01=\"First\" 'OR'", "\tdcirc_02=\"Second\" 'OR'"}), true));
-    ASSERT_TRUE(read(h, lines({"#settings", "\tip_0=192.168.0.1", "\tnonsense", "#dcircuit",
-                               "\tdcirc_02=\"Again\" 'AND'", "#text", "\ttext_01=added"}),
+    ASSERT_TRUE(
+        read(h, lines({"#dcircuit", "\tdcirc_01=\"First\" 'OR'", "\tdcirc_02=\"Second\" 'OR'"}), true));
+    ASSERT_TRUE(read(h,
+                     lines({"#settings", "\tip_0=192.168.0.1", "\tnonsense", "#dcircuit",
+                            "\tdcirc_02=\"Again\" 'AND'", "#text", "\ttext_01=added"}),
                      true))
         << ConfigErrorText().toStdString();
     EXPECT_EQ(h.config->IP[0][0], 10) << "settings are passed over";
@@ -453,8 +463,7 @@ TEST(ConfigText, TimesOfAHundredHoursOrMoreAreWrittenSoThatTheReaderRefusesThem)
 
 // A realistic, fully populated image: written, read and written again gives the same text, and
 // the second read gives the same image.
-template <class H>
-void expectStableRoundTrip(bool qpb) {
+template <class H> void expectStableRoundTrip(bool qpb) {
     H first;
     const QString source = testcfg::populatedText({qpb, false});
     ASSERT_TRUE(read(first, source)) << ConfigErrorText().toStdString();
@@ -473,7 +482,11 @@ void expectStableRoundTrip(bool qpb) {
     EXPECT_EQ(text1.count(QStringLiteral("\tdcirc_")), 253);
 }
 
-TEST(ConfigText, PopulatedQpaImageRoundTripsUnchanged) { expectStableRoundTrip<HeldQPA>(false); }
-TEST(ConfigText, PopulatedQpbImageRoundTripsUnchanged) { expectStableRoundTrip<HeldQPB>(true); }
+TEST(ConfigText, PopulatedQpaImageRoundTripsUnchanged) {
+    expectStableRoundTrip<HeldQPA>(false);
+}
+TEST(ConfigText, PopulatedQpbImageRoundTripsUnchanged) {
+    expectStableRoundTrip<HeldQPB>(true);
+}
 
 } // namespace

@@ -6,9 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -28,7 +26,8 @@ TEST(DemoConfig, QpbDemoReadsAndRoundTrips) {
     TACircuitRemap analog;
     TDCircuitRemap digital;
     std::uint8_t autoPlace = 0;
-    ASSERT_TRUE(TextToConfigQPB(text, autoPlace, false, analog, digital, *vars, *config)) << ConfigErrorText().toStdString();
+    ASSERT_TRUE(TextToConfigQPB(text, autoPlace, false, analog, digital, *vars, *config))
+        << ConfigErrorText().toStdString();
     EXPECT_EQ(autoPlace, 0);
     const QString written = ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *vars);
     ASSERT_TRUE(TextToConfigQPB(written, autoPlace, false, analog, digital, *vars, *config));
@@ -44,8 +43,10 @@ TEST(DemoConfig, QpaDemoReadsAndRoundTrips) {
     TACircuitRemap analog;
     TDCircuitRemap digital;
     std::uint8_t autoPlace = 0;
-    ASSERT_TRUE(TextToConfigQPA(text, autoPlace, false, analog, digital, *texts, *config)) << ConfigErrorText().toStdString();
-    const QString written = ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *texts);
+    ASSERT_TRUE(TextToConfigQPA(text, autoPlace, false, analog, digital, *texts, *config))
+        << ConfigErrorText().toStdString();
+    const QString written =
+        ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *texts);
     ASSERT_TRUE(TextToConfigQPA(written, autoPlace, false, analog, digital, *texts, *config));
     EXPECT_EQ(ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *texts), written);
     EXPECT_FALSE(written.contains(QStringLiteral("temp_")));

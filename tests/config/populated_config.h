@@ -10,12 +10,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <vector>
 
 namespace testcfg {
 
-inline QString hex2(int n) { return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper(); }
+inline QString hex2(int n) {
+    return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 inline QString escaped(const QByteArray& bytes, int width, QStringView alsoEscape = {}) {
     QByteArray b = bytes.left(width);
@@ -66,18 +67,19 @@ inline QString populatedText(const PopulatedOptions& o) {
                                          {"5", "-12", "1000"},
                                          {"1.5", "-12.35", "200.75"},
                                          {"1.0005", "-0.5", "10"}};
-    const char* const options[] = {"",  "~",      "#",       "/",    "\\",         "|",
+    const char* const options[] = {"",       "~",       "#", "/",    "\\",        "|",
                                    "^1.5;0", "m2;0.5~", "f", "g1;1", "^^^0.25;3", "|^^^^^^^^^^^^12;0.01~"};
 
     QString out = QStringLiteral("#version=V4.1.0") + (o.qpb ? "QPB" : "QPA") + "C" + crlf;
-    out += QLatin1String("#settings\r\n\tip_0=192.168.1.20\r\n\tip_1=255.255.255.0\r\n\tip_2=192.168.1.1\r\n"
-                         "\tip_3=8.8.8.8\r\n\tip_4=1.1.1.1\r\n\tmac=00-1A-2B-3C-4D-5E\r\n"
-                         "\tnetname=Dom\\E9 \\60g\\60 \\\\\r\n\ttext16_0=8052\r\n\ttext16_1=SixteenCharsLong\r\n"
-                         "\ttext16_2=pop=pass\r\n\ttext16_3=smtp\\0D\\0A\r\n\ttext32_0=pool.ntp.org\r\n"
-                         "\ttext32_1=pop.example.net\r\n\ttext32_2=user\r\n\ttext32_3=smtp.example.net\r\n"
-                         "\ttext32_4=ThirtyTwoCharactersFillTheField!\r\n\tnumer16_0=80\r\n\tnumer16_1=7080\r\n"
-                         "\tnumer16_2=110\r\n\tnumer16_3=25\r\n\tnumer16_4=5\r\n\tnumer16_5=65535\r\n"
-                         "\tnumer16_6=9600\r\n\tnumer8_0=8\r\n\tnumer8_1=1\r\n\tnumer8_2=255\r\n\tbit8_0=7410\r\n");
+    out += QLatin1String(
+        "#settings\r\n\tip_0=192.168.1.20\r\n\tip_1=255.255.255.0\r\n\tip_2=192.168.1.1\r\n"
+        "\tip_3=8.8.8.8\r\n\tip_4=1.1.1.1\r\n\tmac=00-1A-2B-3C-4D-5E\r\n"
+        "\tnetname=Dom\\E9 \\60g\\60 \\\\\r\n\ttext16_0=8052\r\n\ttext16_1=SixteenCharsLong\r\n"
+        "\ttext16_2=pop=pass\r\n\ttext16_3=smtp\\0D\\0A\r\n\ttext32_0=pool.ntp.org\r\n"
+        "\ttext32_1=pop.example.net\r\n\ttext32_2=user\r\n\ttext32_3=smtp.example.net\r\n"
+        "\ttext32_4=ThirtyTwoCharactersFillTheField!\r\n\tnumer16_0=80\r\n\tnumer16_1=7080\r\n"
+        "\tnumer16_2=110\r\n\tnumer16_3=25\r\n\tnumer16_4=5\r\n\tnumer16_5=65535\r\n"
+        "\tnumer16_6=9600\r\n\tnumer8_0=8\r\n\tnumer8_1=1\r\n\tnumer8_2=255\r\n\tbit8_0=7410\r\n");
 
     out += QLatin1String("#logic\r\n");
     const auto kinds = populatedKinds(o);
@@ -85,7 +87,8 @@ inline QString populatedText(const PopulatedOptions& o) {
     for (int c = 0; c < cells; ++c) {
         const MacroKind& k = *kinds[static_cast<std::size_t>(c) % kinds.size()];
         for (int r = 0; r < k.instances; ++r) {
-            QString line = QStringLiteral("\tM") + hex2(c) + QLatin1Char(':') + k.strippedHead + QChar(u'1' + r);
+            QString line =
+                QStringLiteral("\tM") + hex2(c) + QLatin1Char(':') + k.strippedHead + QChar(u'1' + r);
             static const char kOpen[] = "{(<[";
             static const char kClose[] = "})>]";
             for (int g = 0; g < kPinGroupCount; ++g) {
@@ -98,14 +101,16 @@ inline QString populatedText(const PopulatedOptions& o) {
                     if (pin != QLatin1String("NULL")) {
                         if (isDigital) {
                             const int n = digital++ % 260;
-                            const QString circuit = n < 253 ? QStringLiteral("d") + hex2(n + 1)
-                                                            : (n % 2 ? QStringLiteral("d=1") : QStringLiteral("d=0"));
-                            item += QStringLiteral(" \"") + (g == int(PinGroup::DigitalOut) && n >= 253
-                                                                 ? QStringLiteral("d01")
-                                                                 : circuit) +
+                            const QString circuit =
+                                n < 253 ? QStringLiteral("d") + hex2(n + 1)
+                                        : (n % 2 ? QStringLiteral("d=1") : QStringLiteral("d=0"));
+                            item += QStringLiteral(" \"") +
+                                    (g == int(PinGroup::DigitalOut) && n >= 253 ? QStringLiteral("d01")
+                                                                                : circuit) +
                                     QLatin1Char('"');
                         } else {
-                            item += QStringLiteral(" \"a") + hex2(analog++ % analogLabels + 1) + QLatin1Char('"');
+                            item +=
+                                QStringLiteral(" \"a") + hex2(analog++ % analogLabels + 1) + QLatin1Char('"');
                         }
                     }
                     if (isDigital) {
@@ -122,9 +127,10 @@ inline QString populatedText(const PopulatedOptions& o) {
                 const QString at = QString::number(p.bank) + QString::number(p.index);
                 switch (p.type) {
                 case ParamType::Txt:
-                    line += j % 4 == 3 ? QStringLiteral("TXT") + at + QStringLiteral("V`") + hex2(j % 0x7F) + "`"
-                                       : QStringLiteral("TXT") + at + QStringLiteral("C`") +
-                                             textPool[j % poolSize] + "`";
+                    line += j % 4 == 3
+                                ? QStringLiteral("TXT") + at + QStringLiteral("V`") + hex2(j % 0x7F) + "`"
+                                : QStringLiteral("TXT") + at + QStringLiteral("C`") + textPool[j % poolSize] +
+                                      "`";
                     break;
                 case ParamType::Var:
                     line += QStringLiteral("VAR") + at + QString::number(p.format) +
@@ -133,8 +139,8 @@ inline QString populatedText(const PopulatedOptions& o) {
                             "`";
                     break;
                 case ParamType::Bits:
-                    line += QStringLiteral("BITS") + at + QLatin1Char('`') + FormatBits(std::uint8_t(j % 255 + 1)) +
-                            "`";
+                    line += QStringLiteral("BITS") + at + QLatin1Char('`') +
+                            FormatBits(std::uint8_t(j % 255 + 1)) + "`";
                     break;
                 case ParamType::Byte:
                     line += QStringLiteral("BYTE") + at + QLatin1Char('`') + QString::number(j % 256) + "`";
@@ -149,7 +155,8 @@ inline QString populatedText(const PopulatedOptions& o) {
     static const char* const kX[] = {"", "X2", "X4", "X8", "X16", "X32", "X64"};
     out += QLatin1String("#dcircuit\r\n");
     for (int n = 1; n <= 253; ++n) {
-        const QByteArray name = n % 7 == 0 ? QByteArray("L\"'!`") + QByteArray::number(n) : "Lamp" + QByteArray::number(n);
+        const QByteArray name =
+            n % 7 == 0 ? QByteArray("L\"'!`") + QByteArray::number(n) : "Lamp" + QByteArray::number(n);
         out += QStringLiteral("\tdcirc_") + hex2(n) + QStringLiteral("=\"") + escaped(name, 8, u"\"'!`") +
                QStringLiteral("\" `") + aliasPool[n % poolSize] + QStringLiteral("` '") + kLogic[n % 3] + "'";
         if (n % 7)
@@ -173,7 +180,8 @@ inline QString populatedText(const PopulatedOptions& o) {
         out += QLatin1String("#numer\r\n");
         for (int n = 0; n < 64; ++n) {
             const qint64 v = n == 0 ? INT32_MIN : n == 1 ? INT32_MAX : (n - 32) * 1009;
-            out += QStringLiteral("\tnumer_") + hex2(n) + QLatin1Char('=') + QString::number(v == 0 ? 7 : v) + crlf;
+            out += QStringLiteral("\tnumer_") + hex2(n) + QLatin1Char('=') + QString::number(v == 0 ? 7 : v) +
+                   crlf;
         }
     }
     return out;

@@ -1,7 +1,6 @@
 #include "config/Records.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 TEST(Records, ClearedStateHasOrLogicOnEveryDigitalCircuitAndZeroElsewhere) {
@@ -17,8 +16,8 @@ TEST(Records, ClearedStateHasOrLogicOnEveryDigitalCircuitAndZeroElsewhere) {
 
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(qpb.get());
     for (std::size_t i = 0; i < sizeof *qpb; ++i) {
-        const bool inCirParam = i >= offsetof(TNodarixQPBConfig, D_CirParam) &&
-                                i < offsetof(TNodarixQPBConfig, D_CirParam) + 256;
+        const bool inCirParam =
+            i >= offsetof(TNodarixQPBConfig, D_CirParam) && i < offsetof(TNodarixQPBConfig, D_CirParam) + 256;
         ASSERT_EQ(bytes[i], inCirParam ? 1 : 0) << "offset " << i;
     }
     // Entries 0, 254 and 255 too, although no text line shows them.
