@@ -72,10 +72,12 @@ TEST_P(Faults, MapToExitCodeAndStatusText) {
     command.replaceInStrings(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out.bin")));
     const CliResult r = runCli(linkTo(sim, 400) + command);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
-    if (!c.message.isEmpty())
+    if (!c.message.isEmpty()) {
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
-    if (c.exitCode != 0 && c.command.contains(QStringLiteral("OUT")))
+    }
+    if (c.exitCode != 0 && c.command.contains(QStringLiteral("OUT"))) {
         EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.bin")))); // nothing half-read is written
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
