@@ -245,7 +245,10 @@ TEST_F(XetWindow, SpeedAbove65535IsRefusedWithAWarning) {
     EXPECT_FALSE(peer.hasPendingConnections());
 }
 
-TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
+class XetWindowUnreachable : public XetWindow, public ::testing::WithParamInterface<bool> {};
+
+// A closed port, or an empty address passed on unchanged: the worker cannot connect.
+TEST_P(XetWindowUnreachable, GivesTheWarningBoxOnce) {
     quint16 closedPort = 0;
     {
         QTcpServer probe;
@@ -253,6 +256,8 @@ TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
         closedPort = probe.serverPort();
     }
     pointAt(closedPort);
+    if (GetParam())
+        window->EditAddress->clear();
     BoxAnswerer answerer;
     pressProgram();
     EXPECT_TRUE(window->Timer1->isActive());
@@ -264,6 +269,11 @@ TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
     QTest::qWait(300);
     EXPECT_EQ(answerer.boxes.size(), 1u); // the end state is reported once
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, XetWindowUnreachable, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "EmptyAddress" : "ClosedPort");
+                         });
 
 class XetWindowWithSim : public XetWindow {
 protected:
