@@ -109,6 +109,11 @@ int run(const QStringList& args, const cli::GlobalOptions& options) {
                                       .arg(option, list->second.first->join(QStringLiteral(", ")), value));
             *list->second.second = *chosen;
         } else if (const auto text = texts.find(option); text != texts.end()) {
+            // The window forgives a stray character in a ROM code as a zero byte; a script is told,
+            // since a typo would program the module with a wrong sensor address.
+            if (option.contains(QLatin1String("-rom")) && !Xet16RomTextExact(value))
+                return usageError(
+                    QStringLiteral("%1 \"%2\": at most 16 hexadecimal digits").arg(option, value));
             *text->second = value;
         } else {
             return usageError(QStringLiteral("unknown option %1 (see nodarix-cli help xet16)").arg(option));
@@ -126,11 +131,9 @@ int run(const QStringList& args, const cli::GlobalOptions& options) {
     case TXet16Refusal::ChoiceOutOfRange:
         return usageError(QStringLiteral("a choice is outside its list; nothing sent"));
     }
-    // The window forgives these silently; a script gets told, since a typo would program the module wrongly.
+    // The window sends 9600 for a speed that is not a number; a script is told instead.
     if (request.SpeedDefaulted)
         return usageError(QStringLiteral("speed \"%1\" is not a number; nothing sent").arg(choices.Speed));
-    if (request.RomDefaulted)
-        return usageError(QStringLiteral("a ROM code must be at most 16 hexadecimal digits; nothing sent"));
 
     if (!dumpFile.isEmpty())
         return cli::writeFile(dumpFile, QByteArray(reinterpret_cast<const char*>(&request.Record),

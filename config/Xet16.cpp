@@ -82,10 +82,7 @@ std::array<std::uint8_t, 8> Xet16RomCode(const QString& text) {
     return rom;
 }
 
-namespace {
-
-// True when the text is read without any pair turning into 0 against the user's intent.
-bool romTextExact(const QString& text) {
+bool Xet16RomTextExact(const QString& text) {
     if (text.size() > 16)
         return false;
     for (QChar c : text)
@@ -93,8 +90,6 @@ bool romTextExact(const QString& text) {
             return false;
     return true;
 }
-
-} // namespace
 
 TXet16Request BuildXet16(const TXet16Choices& c) {
     TXet16Request r;
@@ -121,7 +116,7 @@ TXet16Request BuildXet16(const TXet16Choices& c) {
         const auto rom2 = Xet16RomCode(c.Rom2[n]);
         std::memcpy(x.DS18B20_Rom1[n], rom1.data(), rom1.size());
         std::memcpy(x.DS18B20_Rom2[n], rom2.data(), rom2.size());
-        r.RomDefaulted = r.RomDefaulted || !romTextExact(c.Rom1[n]) || !romTextExact(c.Rom2[n]);
+        r.RomDefaulted = r.RomDefaulted || !Xet16RomTextExact(c.Rom1[n]) || !Xet16RomTextExact(c.Rom2[n]);
     }
     for (int p = 0; p < kXet16Ports; ++p)
         x.D_PortMode[p] = static_cast<std::uint8_t>(c.PortMode[p]);

@@ -118,3 +118,6 @@ std::uint8_t Xet16OutputSourceValue(int position);
 
 // Eight ROM code bytes from an edit box text.
 std::array<std::uint8_t, 8> Xet16RomCode(const QString& text);
+
+// True when the text is at most 16 hexadecimal digits, so that no pair turns into 0 unasked.
+bool Xet16RomTextExact(const QString& text);

@@ -1,5 +1,7 @@
 #include "windows/Xetv3Set.h"
 
+#include "shell/Startup.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,7 +10,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstring>
@@ -122,14 +123,9 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const char* title, const Q
 } // namespace
 
 TfmWindows_Xetv3_Set::TfmWindows_Xetv3_Set(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(tr8(text::kCaption));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
     std::memset(&Xet16, 0, sizeof Xet16);
     buildControls();
-    setFixedSize(663, 673);
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    ApplyWindowFrame(*this, tr8(text::kCaption), 663, 673);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);

@@ -2,12 +2,11 @@
 // a peer on loopback with the outcome answered in a message box.
 #include "shell/DataModule.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/SimState.h"
 #include "windows/Xetv3Set.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <QtEndian>
 #include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -248,7 +246,10 @@ TEST_F(XetWindow, SpeedAbove65535IsRefusedWithAWarning) {
     EXPECT_FALSE(peer.hasPendingConnections());
 }
 
-TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
+class XetWindowUnreachable : public XetWindow, public ::testing::WithParamInterface<bool> {};
+
+// A closed port, or an empty address passed on unchanged: the worker cannot connect.
+TEST_P(XetWindowUnreachable, GivesTheWarningBoxOnce) {
     quint16 closedPort = 0;
     {
         QTcpServer probe;
@@ -256,6 +257,8 @@ TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
         closedPort = probe.serverPort();
     }
     pointAt(closedPort);
+    if (GetParam())
+        window->EditAddress->clear();
     BoxAnswerer answerer;
     pressProgram();
     EXPECT_TRUE(window->Timer1->isActive());
@@ -268,28 +271,10 @@ TEST_F(XetWindow, NobodyListeningGivesTheWarningBox) {
     EXPECT_EQ(answerer.boxes.size(), 1u); // the end state is reported once
 }
 
-// The extension module records the simulator stored, by module number (request code - 0x20),
-// read from its state file: "NDXSIMST", version, then tagged sections with big-endian lengths.
-std::map<int, QByteArray> storedRecords(const QString& stateFile) {
-    std::map<int, QByteArray> records;
-    QFile file(stateFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    const QByteArray b = file.readAll();
-    if (!b.startsWith("NDXSIMST"))
-        return records;
-    for (qsizetype at = 12; at + 8 <= b.size();) {
-        const QByteArray tag = b.mid(at, 4);
-        const quint32 length = qFromBigEndian<quint32>(b.constData() + at + 4);
-        at += 8;
-        if (length > quint32(b.size() - at))
-            break;
-        if (tag.startsWith("EXT"))
-            records[tag[3] - '0'] = b.mid(at, length);
-        at += length;
-    }
-    return records;
-}
+INSTANTIATE_TEST_SUITE_P(Cases, XetWindowUnreachable, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "EmptyAddress" : "ClosedPort");
+                         });
 
 class XetWindowWithSim : public XetWindow {
 protected:
@@ -302,7 +287,7 @@ protected:
     std::map<int, QByteArray> waitForRecords(std::size_t count) {
         std::map<int, QByteArray> records;
         [[maybe_unused]] const bool all =
-            QTest::qWaitFor([&] { return (records = storedRecords(stateFile())).size() >= count; }, 3000);
+            QTest::qWaitFor([&] { return (records = StoredExtRecords(stateFile())).size() >= count; }, 3000);
         return records;
     }
 
@@ -371,7 +356,7 @@ TEST_P(XetWindowFaults, OneBoxWithTheOutcome) {
     EXPECT_FALSE(window->Timer1->isActive());
     QTest::qWait(300);
     EXPECT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(storedRecords(stateFile()).size(), GetParam().moduleGotIt ? 1u : 0u);
+    EXPECT_EQ(StoredExtRecords(stateFile()).size(), GetParam().moduleGotIt ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
