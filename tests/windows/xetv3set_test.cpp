@@ -7,16 +7,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
