@@ -302,10 +302,12 @@ template <class E> int fromText(const Options& o) {
         if ((rc = loadImages(o, held)) != kExitOk)
             return rc;
         // The remap tables of loaded images are not kept anywhere: rebuild them, as the settings
-        // window does after a controller read, by a round trip through text.
+        // window does after a controller read, by a round trip through text. Only configured
+        // content, so that no empty-cell line switches the logic to automatic placement and
+        // every cell keeps its number.
         QString base =
             E::toText(o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version,
-                      o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, false, *held.companion);
+                      o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, true, *held.companion);
         std::uint8_t baseAutoPlace = 0;
         if (!E::read(base, baseAutoPlace, false, held.analog, held.digital, *held.companion, *held.config)) {
             const QString message = ConfigErrorText();

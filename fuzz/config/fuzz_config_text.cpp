@@ -1,6 +1,9 @@
 // Any text, however malformed, read as a configuration of either edition: the readers must stay
 // inside the records (each record is its own heap block, so AddressSanitizer sees any overrun) and
 // a configuration they accepted must write out again.
+// The first input byte chooses: bit 0 QPB, bit 1 an appending read onto a small configuration,
+// bit 2 automatic placement, bit 3 UTF-8 instead of one character per byte.
+// Run: fuzz_config_text -dict=fuzz/config/config.dict -max_total_time=600 WORKDIR fuzz/config/corpus
 #include "config/ConfigText.h"
 #include "config/Records.h"
 

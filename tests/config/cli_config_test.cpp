@@ -167,7 +167,7 @@ TEST_F(ConfigCli, AFailedReadWritesImagesOnlyWhenAsked) {
 
 TEST_F(ConfigCli, KeepCurrentAddsTheTextToTheGivenImages) {
     put("base.ndrx",
-        "#settings\n\tip_0=10.0.0.1\n#logic\n\tM00:PORTN*8-1(I \"d07\")[O \"d08\"]\n"
+        "#settings\n\tip_0=10.0.0.1\n#logic\n\tM03:PORTN*8-1(I \"d07\")[O \"d08\"]\n"
         "#dcircuit\n\tdcirc_07=\"Door\" 'OR'\n\tdcirc_08=\"Light\" 'OR'\n#text\n\ttext_00=first\n");
     ASSERT_EQ(run({"from-text", "--edition", "qpa", path("base.ndrx"), "--settings-out", path("s.bin"),
                    "--companion-out", path("c.bin")})
@@ -188,7 +188,8 @@ TEST_F(ConfigCli, KeepCurrentAddsTheTextToTheGivenImages) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(config->D_CirName[1]), 8), "temp_D01");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(config->D_CirName[3]), 5), "Added")
         << "the added logic's first circuit takes the next free number";
-    EXPECT_NE(config->CellType[1], 0);
+    EXPECT_EQ(config->CellType[3], 2) << "the base cell keeps its number";
+    EXPECT_EQ(config->CellType[0], 12) << "the added AND2 goes to the lowest empty cell";
     EXPECT_EQ(get("c2.bin").mid(256, 6), QByteArray("second"));
     EXPECT_EQ(get("c2.bin").left(5), QByteArray("first"));
 }
