@@ -4,19 +4,17 @@
 #include "config/TextCodec.h"
 
 #include <QLocale>
-
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 constexpr int kDigitalEntries = 253;
 constexpr int kAnalogEntries = 31; // the reader allocates analog circuits 1 to 31 in both editions
 
-int hexValue(QChar c)
-{
+int hexValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
@@ -27,13 +25,11 @@ int hexValue(QChar c)
     return -1;
 }
 
-bool isDecimal(QChar c)
-{
+bool isDecimal(QChar c) {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
 
-QChar localeSeparator()
-{
+QChar localeSeparator() {
     static const QChar sep = [] {
         const QString s = QLocale::system().decimalPoint();
         return s.size() == 1 ? s.at(0) : QLatin1Char('.');
@@ -43,8 +39,7 @@ QChar localeSeparator()
 
 // The text between the first and the second `mark` of `s`: empty without a first mark, running
 // to the end when there is no second one.
-QStringView between(QStringView s, QChar mark)
-{
+QStringView between(QStringView s, QChar mark) {
     const qsizetype a = s.indexOf(mark);
     if (a < 0)
         return {};
@@ -55,8 +50,7 @@ QStringView between(QStringView s, QChar mark)
 // Label lookup over a remap table, indexed once per call so that each pin costs O(1).
 class RemapIndex {
 public:
-    RemapIndex(quint8* conns, int entries) : conns_(conns), entries_(entries)
-    {
+    RemapIndex(quint8* conns, int entries) : conns_(conns), entries_(entries) {
         byLabel_.fill(0);
         for (int k = entries; k >= 1; --k)
             if (RemapUsed(conns_, k))
@@ -65,8 +59,7 @@ public:
 
     // The circuit for a label: the first used entry holding it, else the first free entry,
     // which takes the label. 0 when the table is full.
-    int circuitFor(int label)
-    {
+    int circuitFor(int label) {
         if (const int k = byLabel_[label])
             return k;
         while (free_ <= entries_ && RemapUsed(conns_, free_))
@@ -96,12 +89,10 @@ public:
            quint8* digital, quint8* analog)
         : text_(text), pos_(pos), image_(image), autoPlace_(autoPlace),
           numbering_(edition == LogicEdition::QPA ? Numbering::NewQPA : Numbering::QPB),
-          qpa_(edition == LogicEdition::QPA), digital_(digital, kDigitalEntries), analog_(analog, kAnalogEntries)
-    {
-    }
+          qpa_(edition == LogicEdition::QPA), digital_(digital, kDigitalEntries),
+          analog_(analog, kAnalogEntries) {}
 
-    bool run()
-    {
+    bool run() {
         for (;;) {
             const qsizetype eol = text_.indexOf(QLatin1String("\r\n"), pos_);
             const QStringView line = eol < 0 ? text_.mid(pos_) : text_.mid(pos_, eol - pos_);
@@ -117,14 +108,12 @@ public:
     }
 
 private:
-    bool fail(int code)
-    {
+    bool fail(int code) {
         LastConfigError = code;
         return false;
     }
 
-    bool readLine(QStringView line)
-    {
+    bool readLine(QStringView line) {
         int cellNumber = -1;
         QString work;
         if (line.startsWith(QLatin1String("\tM")) && line.indexOf(QLatin1Char(':')) == 4) {
@@ -145,8 +134,7 @@ private:
         return readMacro(work, cellNumber);
     }
 
-    const MacroKind* recognise(QStringView work) const
-    {
+    const MacroKind* recognise(QStringView work) const {
         if (!work.startsWith(QLatin1Char('\t')))
             return nullptr;
         // Kind names hold no "*", so only the row named by the text before the first "*" can
@@ -160,8 +148,7 @@ private:
         return kind;
     }
 
-    bool readMacro(const QString& work, int cellNumber)
-    {
+    bool readMacro(const QString& work, int cellNumber) {
         const MacroKind* kind = recognise(work);
         if (!kind)
             return fail(kErrUnknownSetting);
@@ -226,8 +213,7 @@ private:
         return readParams(rest, bytes, slot, *target, kind->name.startsWith(QLatin1String("OLD_AINP")));
     }
 
-    static void takeGroup(QString& rest, char16_t open, char16_t close, GroupText& group)
-    {
+    static void takeGroup(QString& rest, char16_t open, char16_t close, GroupText& group) {
         const qsizetype o = rest.indexOf(QChar(open));
         if (o < 0)
             return;
@@ -242,14 +228,12 @@ private:
         rest.remove(o, c - o + 1);
     }
 
-    static bool fits(const MacroKind& kind, int slot, int inputs, int outputs)
-    {
+    static bool fits(const MacroKind& kind, int slot, int inputs, int outputs) {
         const int first = slot * kind.pinStride;
         return first + inputs <= kCellSlots && first + outputs <= kCellSlots;
     }
 
-    static void convertOld(const MacroKind& old, int k, const MacroKind*& target, int& slot)
-    {
+    static void convertOld(const MacroKind& old, int k, const MacroKind*& target, int& slot) {
         if (old.name.startsWith(QLatin1String("OLD_AINP"))) {
             target = &kindNamed(QLatin1String("AINP"));
             slot = old.name == QLatin1String("OLD_AINP0") ? k - 1 : k - 4;
@@ -272,8 +256,7 @@ private:
             }
     }
 
-    bool placeExclusive(const MacroKind& kind, int& cell)
-    {
+    bool placeExclusive(const MacroKind& kind, int& cell) {
         const int code = kind.code(numbering_);
         for (int c = 0; c < image_.cellCount; ++c)
             if (image_.cellType[c] == code) {
@@ -289,8 +272,7 @@ private:
         return fail(kErrNoCell);
     }
 
-    static bool circuitsFree(const quint8* bytes, int first, int inputs, int outputs)
-    {
+    static bool circuitsFree(const quint8* bytes, int first, int inputs, int outputs) {
         for (int p = first; p < first + inputs; ++p)
             if (bytes[kCellInputCircuits + p])
                 return false;
@@ -302,8 +284,8 @@ private:
 
     // A pooled slot is taken when anything an earlier line stored there would be overwritten:
     // circuits, pin options and times, or the kind's parameter bytes of that instance.
-    static bool pooledSlotFree(const quint8* bytes, const MacroKind& kind, int slot, int inputs, int outputs)
-    {
+    static bool pooledSlotFree(const quint8* bytes, const MacroKind& kind, int slot, int inputs,
+                               int outputs) {
         if (!fits(kind, slot, inputs, outputs))
             return false;
         const int first = slot * kind.pinStride;
@@ -311,7 +293,8 @@ private:
             if (bytes[kCellInputCircuits + p] || bytes[kCellInputOptions + p] || bytes[kCellInputTimes + p])
                 return false;
         for (int p = first; p < first + outputs; ++p)
-            if (bytes[kCellOutputCircuits + p] || bytes[kCellOutputOptions + p] || bytes[kCellOutputTimes + p])
+            if (bytes[kCellOutputCircuits + p] || bytes[kCellOutputOptions + p] ||
+                bytes[kCellOutputTimes + p])
                 return false;
         for (const MacroParam& prm : kind.params)
             if (bytes[kCellParams + 8 * prm.bank + slot * kind.paramStride + prm.index])
@@ -319,8 +302,7 @@ private:
         return true;
     }
 
-    bool placePooled(const MacroKind& kind, int inputs, int outputs, int& cell, int& slot)
-    {
+    bool placePooled(const MacroKind& kind, int inputs, int outputs, int& cell, int& slot) {
         const int code = kind.code(numbering_);
         for (int c = 0; c < image_.cellCount; ++c) {
             if (image_.cellType[c] != code)
@@ -346,8 +328,7 @@ private:
     }
 
     // "a" or "d" followed by a hexadecimal label of at most FF.
-    static int label(QStringView circuit)
-    {
+    static int label(QStringView circuit) {
         if (circuit.size() < 2)
             return -1;
         int v = 0;
@@ -362,10 +343,10 @@ private:
         return v;
     }
 
-    bool readPins(quint8* bytes, int first, const std::array<GroupText, kPinGroupCount>& groups)
-    {
+    bool readPins(quint8* bytes, int first, const std::array<GroupText, kPinGroupCount>& groups) {
         int posIn = first, posOut = first;
-        for (PinGroup g : {PinGroup::AnalogIn, PinGroup::DigitalIn, PinGroup::AnalogOut, PinGroup::DigitalOut}) {
+        for (PinGroup g :
+             {PinGroup::AnalogIn, PinGroup::DigitalIn, PinGroup::AnalogOut, PinGroup::DigitalOut}) {
             const GroupText& group = groups[int(g)];
             if (group.count == 0)
                 continue;
@@ -411,8 +392,7 @@ private:
     }
 
     // Reads "t1;t2" at `at` of `opts`, removes it and interns both times.
-    bool readTimePair(QString& opts, qsizetype at, quint8& times)
-    {
+    bool readTimePair(QString& opts, qsizetype at, quint8& times) {
         qsizetype i = at;
         const qsizetype n = opts.size();
         auto timeChar = [&](qsizetype j) { return isDecimal(opts[j]) || opts[j] == QLatin1Char('.'); };
@@ -429,8 +409,8 @@ private:
         const QString t2 = opts.mid(second, i - second);
         opts.remove(at, i - at);
         qint32 v1 = 0, v2 = 0;
-        if (t1.isEmpty() || t2.isEmpty() || !ParseValue(t1, kValueHundredths, v1, localeSeparator())
-            || !ParseValue(t2, kValueHundredths, v2, localeSeparator()))
+        if (t1.isEmpty() || t2.isEmpty() || !ParseValue(t1, kValueHundredths, v1, localeSeparator()) ||
+            !ParseValue(t2, kValueHundredths, v2, localeSeparator()))
             return fail(kErrPinTime);
         const int n1 = InternTime(v1, image_.paramCell);
         if (n1 < 0)
@@ -442,8 +422,7 @@ private:
         return true;
     }
 
-    bool readOptions(QString opts, quint8& options, quint8& times)
-    {
+    bool readOptions(QString opts, quint8& options, quint8& times) {
         struct Marker {
             const char* text;
             quint8 bits;
@@ -484,8 +463,8 @@ private:
     enum class Address { Ok, Malformed, Outside };
 
     // Bank digit and index digit at `at`, and the byte they address for this instance.
-    static Address bankIndex(QStringView r, qsizetype& at, int slot, const MacroKind& kind, int& offset, int& bank)
-    {
+    static Address bankIndex(QStringView r, qsizetype& at, int slot, const MacroKind& kind, int& offset,
+                             int& bank) {
         if (at + 2 > r.size() || (r[at] != QLatin1Char('0') && r[at] != QLatin1Char('1')))
             return Address::Malformed;
         const int index = hexValue(r[at + 1]);
@@ -502,23 +481,20 @@ private:
     // of many parameters is scanned once rather than once per parameter.
     class Ticks {
     public:
-        explicit Ticks(QStringView r) : r_(r)
-        {
+        explicit Ticks(QStringView r) : r_(r) {
             for (qsizetype i = r.indexOf(QLatin1Char('`')); i >= 0; i = r.indexOf(QLatin1Char('`'), i + 1))
                 positions_.push_back(i);
         }
 
         // The first backtick at or after `from`, or -1.
-        qsizetype next(qsizetype from) const
-        {
+        qsizetype next(qsizetype from) const {
             const auto it = std::lower_bound(positions_.begin(), positions_.end(), from);
             return it == positions_.end() ? -1 : *it;
         }
 
         // The value between the first two backticks from `at` on (running to the end when the
         // second is missing); `at` advances by the value's length plus two, as far as the text goes.
-        QStringView take(qsizetype& at)
-        {
+        QStringView take(qsizetype& at) {
             QStringView value;
             const qsizetype a = next(at);
             if (a >= 0) {
@@ -535,8 +511,7 @@ private:
     };
 
     // One or two hexadecimal digits at the start, at most 7E: a variable number.
-    static int variableNumber(QStringView value)
-    {
+    static int variableNumber(QStringView value) {
         int v = -1;
         for (qsizetype i = 0; i < value.size() && i < 2; ++i) {
             const int h = hexValue(value[i]);
@@ -547,8 +522,7 @@ private:
         return v <= 0x7E ? v : -1;
     }
 
-    bool readParams(const QString& rest, quint8* bytes, int slot, const MacroKind& kind, bool oldAnalog)
-    {
+    bool readParams(const QString& rest, quint8* bytes, int slot, const MacroKind& kind, bool oldAnalog) {
         const QStringView r(rest);
         Ticks ticks(r);
         qsizetype at = 0;
@@ -649,9 +623,10 @@ private:
             }
         }
         if (!formula.isEmpty()) {
-            const int ref = InternText(EncodeField(reinterpret_cast<const quint8*>(formula.toLatin1().constData()),
-                                                   int(formula.size())),
-                                       image_.setText, image_.textWidth, image_.textCount);
+            const int ref =
+                InternText(EncodeField(reinterpret_cast<const quint8*>(formula.toLatin1().constData()),
+                                       int(formula.size())),
+                           image_.setText, image_.textWidth, image_.textCount);
             if (ref < 0)
                 return fail(ref);
             params[8 + slot * kind.paramStride] = quint8(ref);
@@ -672,15 +647,13 @@ private:
 } // namespace
 
 bool ReadLogicSection(QStringView text, qsizetype& pos, const LogicImage& image, LogicEdition edition,
-                      quint8& AutoPlace, quint8* digital, quint8* analog)
-{
+                      quint8& AutoPlace, quint8* digital, quint8* analog) {
     Reader reader(text, pos, image, edition, AutoPlace, digital, analog);
     return reader.run();
 }
 
 bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
-                      TACircuitRemap& analog)
-{
+                      TACircuitRemap& analog) {
     qsizetype pos = 0;
     const bool ok = ReadLogicSection(text, pos, logicImage(image), LogicEdition::QPA, AutoPlace,
                                      digital.DCircuitConns, analog.ACircuitConns);
@@ -689,8 +662,7 @@ bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace
 }
 
 bool ReadLogicSection(QString& text, TNodarixQPBConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
-                      TACircuitRemap& analog)
-{
+                      TACircuitRemap& analog) {
     qsizetype pos = 0;
     const bool ok = ReadLogicSection(text, pos, logicImage(image), LogicEdition::QPB, AutoPlace,
                                      digital.DCircuitConns, analog.ACircuitConns);
@@ -698,8 +670,7 @@ bool ReadLogicSection(QString& text, TNodarixQPBConfig& image, quint8& AutoPlace
     return ok;
 }
 
-int InternText(QStringView value, quint8* table, int entrySize, int entryCount)
-{
+int InternText(QStringView value, quint8* table, int entrySize, int entryCount) {
     if (value.isEmpty() || entrySize <= 0)
         return 0;
     // Compare decoded bytes, so that escapes of any spelling (upper- or lower-case digits,
@@ -726,8 +697,7 @@ int InternText(QStringView value, quint8* table, int entrySize, int entryCount)
     return kErrNoTextSlot;
 }
 
-int InternNumber(qint32 value, quint8* table, int entryCount)
-{
+int InternNumber(qint32 value, quint8* table, int entryCount) {
     if (value == 0)
         return 0;
     for (int e = 0; e < entryCount; ++e)
@@ -741,8 +711,7 @@ int InternNumber(qint32 value, quint8* table, int entryCount)
     return kErrNoNumberSlot;
 }
 
-int InternTime(qint32 value, quint8* paramCell)
-{
+int InternTime(qint32 value, quint8* paramCell) {
     if (value == 0)
         return 0;
     for (int e = 1; e < 16; ++e)

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
-
 #include <type_traits>
 
 struct TNodarixQPAConfig;
@@ -22,22 +21,20 @@ enum class LogicEdition : quint8 { QPA = 0, QPB = 1 };
 
 // The macro area of one image, as byte views. Numbers in paramCell and setNumer are
 // little-endian s32. The record overloads below build it from the records themselves.
-template <typename Byte>
-struct LogicImageOf {
-    Byte* setMacro = nullptr;  // cellCount cells of 64 bytes
-    Byte* cellType = nullptr;  // cellCount kind codes
+template <typename Byte> struct LogicImageOf {
+    Byte* setMacro = nullptr; // cellCount cells of 64 bytes
+    Byte* cellType = nullptr; // cellCount kind codes
     int cellCount = 0;
     Byte* paramCell = nullptr; // 16 time entries
     Byte* setText = nullptr;   // textCount entries of textWidth bytes
     int textCount = 0;
     int textWidth = 0;
-    Byte* setNumer = nullptr;  // numerCount number entries
+    Byte* setNumer = nullptr; // numerCount number entries
     int numerCount = 0;
 
-    operator LogicImageOf<const quint8>() const
-        requires(!std::is_const_v<Byte>)
-    {
-        return {setMacro, cellType, cellCount, paramCell, setText, textCount, textWidth, setNumer, numerCount};
+    operator LogicImageOf<const quint8>() const requires(!std::is_const_v<Byte>) {
+        return {setMacro,  cellType,  cellCount, paramCell, setText,
+                textCount, textWidth, setNumer,  numerCount};
     }
 };
 using LogicImage = LogicImageOf<quint8>;
@@ -64,10 +61,10 @@ QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numberi
 // lines are removed and the text starts at the next header line ("#...") or is empty. On failure
 // it returns false with LastConfigError and LastConfigLine set; the failing line has been
 // removed and everything stored before it stays. AutoPlace is only ever set, never cleared.
-bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace,
-                      TDCircuitRemap& digital, TACircuitRemap& analog);
-bool ReadLogicSection(QString& text, TNodarixQPBConfig& image, quint8& AutoPlace,
-                      TDCircuitRemap& digital, TACircuitRemap& analog);
+bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
+                      TACircuitRemap& analog);
+bool ReadLogicSection(QString& text, TNodarixQPBConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
+                      TACircuitRemap& analog);
 // The same over a position in a text that is not modified: `pos` is advanced past the lines
 // consumed. `digital` and `analog` are the 506-byte remap tables.
 bool ReadLogicSection(QStringView text, qsizetype& pos, const LogicImage& image, LogicEdition edition,

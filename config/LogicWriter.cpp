@@ -6,21 +6,18 @@ namespace {
 
 const QLatin1String kCrLf("\r\n");
 
-void appendHex2(QString& out, unsigned v)
-{
+void appendHex2(QString& out, unsigned v) {
     static const char digits[] = "0123456789ABCDEF";
     out += QLatin1Char(digits[(v >> 4) & 15]);
     out += QLatin1Char(digits[v & 15]);
 }
 
-qint32 numberEntry(const quint8* table, int index)
-{
+qint32 numberEntry(const quint8* table, int index) {
     return le::GetS32(table + 4 * index);
 }
 
 // The time pair text "t1;t2" of a time byte.
-void appendTimePair(QString& out, const ConstLogicImage& image, quint8 timeByte)
-{
+void appendTimePair(QString& out, const ConstLogicImage& image, quint8 timeByte) {
     const int t1 = timeByte >> 4;
     const int t2 = timeByte & 15;
     out += t1 ? FormatValue(numberEntry(image.paramCell, t1), kValueHundredths, QLatin1Char('.'), false)
@@ -30,8 +27,7 @@ void appendTimePair(QString& out, const ConstLogicImage& image, quint8 timeByte)
               : QStringLiteral("0");
 }
 
-QString optionsText(const ConstLogicImage& image, quint8 options, quint8 timeByte)
-{
+QString optionsText(const ConstLogicImage& image, quint8 options, quint8 timeByte) {
     QString out;
     if (options & 0x02) {
         if ((options & 0x0C) == 0x0C)
@@ -63,8 +59,7 @@ QString optionsText(const ConstLogicImage& image, quint8 options, quint8 timeByt
 
 // Appends one pin item; returns true when it wrote a circuit.
 bool appendPin(QString& out, const ConstLogicImage& image, QLatin1String name, PinGroup group,
-               const quint8* cell, int pos)
-{
+               const quint8* cell, int pos) {
     const bool input = group == PinGroup::AnalogIn || group == PinGroup::DigitalIn;
     const bool digital = group == PinGroup::DigitalIn || group == PinGroup::DigitalOut;
     const quint8 circuit = cell[(input ? kCellInputCircuits : kCellOutputCircuits) + pos];
@@ -99,15 +94,13 @@ bool appendPin(QString& out, const ConstLogicImage& image, QLatin1String name, P
     return connected;
 }
 
-void appendParamHead(QString& out, const char* type, const MacroParam& p)
-{
+void appendParamHead(QString& out, const char* type, const MacroParam& p) {
     out += QLatin1String(type);
     out += QLatin1Char(char('0' + p.bank));
     out += QLatin1Char(char('0' + p.index));
 }
 
-void appendParam(QString& out, const ConstLogicImage& image, const MacroParam& p, quint8 v)
-{
+void appendParam(QString& out, const ConstLogicImage& image, const MacroParam& p, quint8 v) {
     switch (p.type) {
     case ParamType::Txt:
         // References beyond the table name no text: they are shown like "no text".
@@ -155,13 +148,12 @@ void appendParam(QString& out, const ConstLogicImage& image, const MacroParam& p
 }
 
 // The group order of a written line, whatever the template's order.
-constexpr PinGroup kWriteOrder[kPinGroupCount] = {PinGroup::AnalogIn, PinGroup::DigitalIn, PinGroup::AnalogOut,
-                                                  PinGroup::DigitalOut};
+constexpr PinGroup kWriteOrder[kPinGroupCount] = {PinGroup::AnalogIn, PinGroup::DigitalIn,
+                                                  PinGroup::AnalogOut, PinGroup::DigitalOut};
 constexpr char kOpen[kPinGroupCount] = {'{', '(', '<', '['};
 constexpr char kClose[kPinGroupCount] = {'}', ')', '>', ']'};
 
-void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering numbering, bool OnlyConfigured)
-{
+void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering numbering, bool OnlyConfigured) {
     if (c < 0 || c >= image.cellCount)
         return;
     const int code = image.cellType[c];
@@ -214,8 +206,7 @@ void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering num
     }
 }
 
-bool numberingFor(LogicEdition edition, const QString& version, QChar pcb, Numbering& numbering)
-{
+bool numberingFor(LogicEdition edition, const QString& version, QChar pcb, Numbering& numbering) {
     const bool recent = QStringView(version).compare(QLatin1String("V4.1.0"), Qt::CaseSensitive) >= 0;
     const char16_t board = pcb.unicode();
     if (edition == LogicEdition::QPA) {
@@ -230,9 +221,7 @@ bool numberingFor(LogicEdition edition, const QString& version, QChar pcb, Numbe
     return true;
 }
 
-template <class Config>
-ConstLogicImage viewOf(const Config& image)
-{
+template <class Config> ConstLogicImage viewOf(const Config& image) {
     ConstLogicImage v;
     v.setMacro = reinterpret_cast<const quint8*>(image.Set_Macro);
     v.cellType = image.CellType;
@@ -246,9 +235,7 @@ ConstLogicImage viewOf(const Config& image)
     return v;
 }
 
-template <class Config>
-LogicImage viewOf(Config& image)
-{
+template <class Config> LogicImage viewOf(Config& image) {
     LogicImage v;
     v.setMacro = reinterpret_cast<quint8*>(image.Set_Macro);
     v.cellType = image.CellType;
@@ -267,36 +254,30 @@ static_assert(sizeof(TNodarixQPBConfig::Set_Macro) == 64 * kMacroCellSize);
 
 } // namespace
 
-LogicImage logicImage(TNodarixQPAConfig& image)
-{
+LogicImage logicImage(TNodarixQPAConfig& image) {
     return viewOf(image);
 }
 
-LogicImage logicImage(TNodarixQPBConfig& image)
-{
+LogicImage logicImage(TNodarixQPBConfig& image) {
     return viewOf(image);
 }
 
-ConstLogicImage logicImage(const TNodarixQPAConfig& image)
-{
+ConstLogicImage logicImage(const TNodarixQPAConfig& image) {
     return viewOf(image);
 }
 
-ConstLogicImage logicImage(const TNodarixQPBConfig& image)
-{
+ConstLogicImage logicImage(const TNodarixQPBConfig& image) {
     return viewOf(image);
 }
 
-QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numbering, bool OnlyConfigured)
-{
+QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numbering, bool OnlyConfigured) {
     QString out;
     appendCell(out, image, cell, numbering, OnlyConfigured);
     return out;
 }
 
-QString WriteLogicSection(const ConstLogicImage& image, LogicEdition edition, const QString& version, QChar pcb,
-                          bool OnlyConfigured)
-{
+QString WriteLogicSection(const ConstLogicImage& image, LogicEdition edition, const QString& version,
+                          QChar pcb, bool OnlyConfigured) {
     Numbering numbering;
     if (!numberingFor(edition, version, pcb, numbering))
         return {};
@@ -307,12 +288,12 @@ QString WriteLogicSection(const ConstLogicImage& image, LogicEdition edition, co
     return out;
 }
 
-QString WriteLogicSection(const TNodarixQPAConfig& image, const QString& version, QChar pcb, bool OnlyConfigured)
-{
+QString WriteLogicSection(const TNodarixQPAConfig& image, const QString& version, QChar pcb,
+                          bool OnlyConfigured) {
     return WriteLogicSection(logicImage(image), LogicEdition::QPA, version, pcb, OnlyConfigured);
 }
 
-QString WriteLogicSection(const TNodarixQPBConfig& image, const QString& version, QChar pcb, bool OnlyConfigured)
-{
+QString WriteLogicSection(const TNodarixQPBConfig& image, const QString& version, QChar pcb,
+                          bool OnlyConfigured) {
     return WriteLogicSection(logicImage(image), LogicEdition::QPB, version, pcb, OnlyConfigured);
 }

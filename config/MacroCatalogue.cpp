@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -155,14 +154,12 @@ constexpr StrideException kParamStrideExceptions[] = {
 // The only kind whose pins are not spread over the cell by 8 div N.
 constexpr const char* kRelayTemplate = "\tRELAY*4-?(I)";
 
-[[noreturn]] void badTable(const char* templ)
-{
+[[noreturn]] void badTable(const char* templ) {
     qFatal("macro catalogue: malformed row %s", templ + 1);
     std::abort();
 }
 
-std::vector<MacroParam> parseParams(const char* notation, const char* templ)
-{
+std::vector<MacroParam> parseParams(const char* notation, const char* templ) {
     std::vector<MacroParam> out;
     const char* p = notation;
     while (*p) {
@@ -172,11 +169,20 @@ std::vector<MacroParam> parseParams(const char* notation, const char* templ)
         }
         ParamType type;
         switch (*p++) {
-        case 'T': type = ParamType::Txt; break;
-        case 'V': type = ParamType::Var; break;
-        case 'B': type = ParamType::Bits; break;
-        case 'Y': type = ParamType::Byte; break;
-        default: badTable(templ);
+        case 'T':
+            type = ParamType::Txt;
+            break;
+        case 'V':
+            type = ParamType::Var;
+            break;
+        case 'B':
+            type = ParamType::Bits;
+            break;
+        case 'Y':
+            type = ParamType::Byte;
+            break;
+        default:
+            badTable(templ);
         }
         if (*p < '0' || *p > '1')
             badTable(templ);
@@ -203,29 +209,35 @@ std::vector<MacroParam> parseParams(const char* notation, const char* templ)
     return out;
 }
 
-PinGroup groupOf(char open)
-{
+PinGroup groupOf(char open) {
     switch (open) {
-    case '{': return PinGroup::AnalogIn;
-    case '(': return PinGroup::DigitalIn;
-    case '<': return PinGroup::AnalogOut;
-    default: return PinGroup::DigitalOut;
+    case '{':
+        return PinGroup::AnalogIn;
+    case '(':
+        return PinGroup::DigitalIn;
+    case '<':
+        return PinGroup::AnalogOut;
+    default:
+        return PinGroup::DigitalOut;
     }
 }
 
-char closerOf(char open)
-{
+char closerOf(char open) {
     switch (open) {
-    case '{': return '}';
-    case '(': return ')';
-    case '<': return '>';
-    case '[': return ']';
-    default: return 0;
+    case '{':
+        return '}';
+    case '(':
+        return ')';
+    case '<':
+        return '>';
+    case '[':
+        return ']';
+    default:
+        return 0;
     }
 }
 
-MacroKind derive(const Row& row, int index)
-{
+MacroKind derive(const Row& row, int index) {
     MacroKind k;
     k.templ = QLatin1String(row.templ);
     k.codes = {row.oldQpa, row.newQpa, row.qpb};
@@ -271,8 +283,8 @@ MacroKind derive(const Row& row, int index)
 
     // Every instance must stay inside its cell; a table edit that breaks this is caught at start.
     const int lastSlot = (k.instances - 1) * k.pinStride;
-    if (lastSlot + k.pinCount(PinGroup::AnalogIn) + k.pinCount(PinGroup::DigitalIn) > kCellSlots
-        || lastSlot + k.pinCount(PinGroup::AnalogOut) + k.pinCount(PinGroup::DigitalOut) > kCellSlots)
+    if (lastSlot + k.pinCount(PinGroup::AnalogIn) + k.pinCount(PinGroup::DigitalIn) > kCellSlots ||
+        lastSlot + k.pinCount(PinGroup::AnalogOut) + k.pinCount(PinGroup::DigitalOut) > kCellSlots)
         badTable(row.templ);
     for (const MacroParam& prm : k.params)
         if (8 * prm.bank + (k.instances - 1) * k.paramStride + prm.index >= kCellParamBytes)
@@ -285,8 +297,7 @@ struct Catalogue {
     std::array<std::array<const MacroKind*, 256>, 3> byCode{};
     QHash<QString, const MacroKind*> byName;
 
-    Catalogue()
-    {
+    Catalogue() {
         kinds.reserve(std::size(kRows));
         for (const Row& row : kRows)
             kinds.push_back(derive(row, int(kinds.size())));
@@ -299,35 +310,30 @@ struct Catalogue {
     }
 };
 
-const Catalogue& catalogue()
-{
+const Catalogue& catalogue() {
     static const Catalogue c;
     return c;
 }
 
 } // namespace
 
-std::span<const MacroKind> macroCatalogue()
-{
+std::span<const MacroKind> macroCatalogue() {
     return catalogue().kinds;
 }
 
-const MacroKind* kindForCode(Numbering numbering, int code)
-{
+const MacroKind* kindForCode(Numbering numbering, int code) {
     if (code <= 0 || code > 255)
         return nullptr;
     return catalogue().byCode[int(numbering)][code];
 }
 
-const MacroKind* kindByName(QStringView name)
-{
+const MacroKind* kindByName(QStringView name) {
     const auto& byName = catalogue().byName;
     const auto it = byName.constFind(name.toString());
     return it == byName.cend() ? nullptr : *it;
 }
 
-const MacroKind& kindNamed(QLatin1String name)
-{
+const MacroKind& kindNamed(QLatin1String name) {
     const MacroKind* k = kindByName(QString(name));
     if (!k)
         qFatal("macro catalogue: no kind %s", name.data());

@@ -8,7 +8,6 @@
 #include <QLatin1String>
 #include <QStringView>
 #include <QtGlobal>
-
 #include <array>
 #include <span>
 #include <vector>
@@ -46,23 +45,23 @@ struct MacroParam {
 
 struct MacroKind {
     // From the table.
-    QLatin1String templ;              // e.g. "\tPORTN*8-?(I)[O]"
-    std::array<quint8, 3> codes{};    // kind code per Numbering, 0 = none
+    QLatin1String templ;           // e.g. "\tPORTN*8-?(I)[O]"
+    std::array<quint8, 3> codes{}; // kind code per Numbering, 0 = none
     Placement placement = Placement::Exclusive;
 
     // Derived once.
-    int row = 0;                      // position in catalogue order
-    QLatin1String name;               // "PORTN"
-    QLatin1String matchPrefix;        // "\tPORTN*8-": the template up to the "?"
-    QLatin1String strippedHead;       // "PORTN*8-": what a line writes before the instance digit
+    int row = 0;                // position in catalogue order
+    QLatin1String name;         // "PORTN"
+    QLatin1String matchPrefix;  // "\tPORTN*8-": the template up to the "?"
+    QLatin1String strippedHead; // "PORTN*8-": what a line writes before the instance digit
     int instances = 1;
     int pinStride = 1;
     int paramStride = 1;
     std::array<std::vector<QLatin1String>, kPinGroupCount> pins; // names per PinGroup
-    std::vector<MacroParam> params;   // in writing order
+    std::vector<MacroParam> params;                              // in writing order
     bool hasGroup[kPinGroupCount] = {};
-    bool qpbOnly = false;             // never matches in a QPA read
-    bool oldKind = false;             // OLD_PORT0..7, OLD_AINP0, OLD_AINP1
+    bool qpbOnly = false; // never matches in a QPA read
+    bool oldKind = false; // OLD_PORT0..7, OLD_AINP0, OLD_AINP1
 
     int pinCount(PinGroup g) const { return int(pins[int(g)].size()); }
     int code(Numbering n) const { return codes[int(n)]; }

@@ -1,9 +1,8 @@
 #include "config/MacroCatalogue.h"
 
-#include <gtest/gtest.h>
-
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -12,20 +11,18 @@ struct DerivedCase {
     int instances;
     int pinStride;
     int paramStride;
-    const char* analogIn;   // pin names joined by ","; "-" when the group is absent
+    const char* analogIn; // pin names joined by ","; "-" when the group is absent
     const char* digitalIn;
     const char* analogOut;
     const char* digitalOut;
     Placement placement;
 };
 
-std::ostream& operator<<(std::ostream& os, const DerivedCase& c)
-{
+std::ostream& operator<<(std::ostream& os, const DerivedCase& c) {
     return os << c.name;
 }
 
-QString joined(const MacroKind& k, PinGroup g)
-{
+QString joined(const MacroKind& k, PinGroup g) {
     if (!k.hasGroup[int(g)])
         return QStringLiteral("-");
     QStringList names;
@@ -36,8 +33,7 @@ QString joined(const MacroKind& k, PinGroup g)
 
 class CatalogueDerived : public testing::TestWithParam<DerivedCase> {};
 
-TEST_P(CatalogueDerived, InstancesStridesAndGroups)
-{
+TEST_P(CatalogueDerived, InstancesStridesAndGroups) {
     const DerivedCase& c = GetParam();
     const MacroKind* k = kindByName(QString::fromLatin1(c.name));
     ASSERT_NE(k, nullptr);
@@ -54,29 +50,28 @@ TEST_P(CatalogueDerived, InstancesStridesAndGroups)
 constexpr auto E = Placement::Exclusive;
 constexpr auto P = Placement::Pooled;
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CatalogueDerived,
-    testing::Values(
-        // RELAY is the one kind whose pins are not spread by 8 div N.
-        DerivedCase{"RELAY", 4, 1, 1, "-", "I", "-", "-", E},
-        DerivedCase{"AINP", 5, 1, 1, "-", "-", "O", "-", E},
-        DerivedCase{"PORTN", 8, 1, 1, "-", "I", "-", "O", E},
-        DerivedCase{"OR2", 4, 2, 2, "-", "I1,I2", "-", "O,O", P},
-        // Parameter strides that differ from the pin stride.
-        DerivedCase{"MONO", 2, 4, 1, "-", "C,R,M", "-", "Q,Q,Q,Q", P},
-        DerivedCase{"TORMONO", 2, 4, 2, "-", "T1,T2,I,R", "-", "Q,Q,O1,O2", P},
-        DerivedCase{"ACOMPARATOR", 4, 2, 1, "+,-", "-", "-", "O,O", P},
-        DerivedCase{"AMPLIFIER", 4, 2, 1, "+,-", "-", "O,O", "-", P},
-        DerivedCase{"LIGHT_SCENES", 2, 4, 1, "-", "I1,I2,N,R", "-", "Q1,Q2,Q3,R", P},
-        DerivedCase{"BLINDS", 2, 4, 2, "-", "U,D,S,T", "-", "U,D,E", P},
-        DerivedCase{"ANALOG_W_COMP", 2, 4, 1, "+,-+,-", "-", "-", "H,M,L", P},
-        DerivedCase{"DAY", 4, 2, 4, "-", "-", "-", "O,O", P},
-        DerivedCase{"MONTH", 8, 1, 2, "-", "-", "-", "O", P},
-        DerivedCase{"ANAL_MUX", 1, 8, 8, "A,B,C,D", "A0,A1", "O,O,O,O,O,O,O,O", "-", P},
-        DerivedCase{"GRADIENT_A", 2, 4, 4, "I", "-", "G", "F1,F2,F3", P},
-        DerivedCase{"WEATHER", 1, 8, 8, "-", "-", "TEMP,A1,A2", "NULL,F1,F2,F3,F4", E},
-        DerivedCase{"A/C", 8, 1, 1, "I", "-", "-", "-", P},
-        DerivedCase{"OLD_AINP1", 8, 1, 1, "-", "-", "O", "-", E}));
+INSTANTIATE_TEST_SUITE_P(Rows, CatalogueDerived,
+                         testing::Values(
+                             // RELAY is the one kind whose pins are not spread by 8 div N.
+                             DerivedCase{"RELAY", 4, 1, 1, "-", "I", "-", "-", E},
+                             DerivedCase{"AINP", 5, 1, 1, "-", "-", "O", "-", E},
+                             DerivedCase{"PORTN", 8, 1, 1, "-", "I", "-", "O", E},
+                             DerivedCase{"OR2", 4, 2, 2, "-", "I1,I2", "-", "O,O", P},
+                             // Parameter strides that differ from the pin stride.
+                             DerivedCase{"MONO", 2, 4, 1, "-", "C,R,M", "-", "Q,Q,Q,Q", P},
+                             DerivedCase{"TORMONO", 2, 4, 2, "-", "T1,T2,I,R", "-", "Q,Q,O1,O2", P},
+                             DerivedCase{"ACOMPARATOR", 4, 2, 1, "+,-", "-", "-", "O,O", P},
+                             DerivedCase{"AMPLIFIER", 4, 2, 1, "+,-", "-", "O,O", "-", P},
+                             DerivedCase{"LIGHT_SCENES", 2, 4, 1, "-", "I1,I2,N,R", "-", "Q1,Q2,Q3,R", P},
+                             DerivedCase{"BLINDS", 2, 4, 2, "-", "U,D,S,T", "-", "U,D,E", P},
+                             DerivedCase{"ANALOG_W_COMP", 2, 4, 1, "+,-+,-", "-", "-", "H,M,L", P},
+                             DerivedCase{"DAY", 4, 2, 4, "-", "-", "-", "O,O", P},
+                             DerivedCase{"MONTH", 8, 1, 2, "-", "-", "-", "O", P},
+                             DerivedCase{"ANAL_MUX", 1, 8, 8, "A,B,C,D", "A0,A1", "O,O,O,O,O,O,O,O", "-", P},
+                             DerivedCase{"GRADIENT_A", 2, 4, 4, "I", "-", "G", "F1,F2,F3", P},
+                             DerivedCase{"WEATHER", 1, 8, 8, "-", "-", "TEMP,A1,A2", "NULL,F1,F2,F3,F4", E},
+                             DerivedCase{"A/C", 8, 1, 1, "I", "-", "-", "-", P},
+                             DerivedCase{"OLD_AINP1", 8, 1, 1, "-", "-", "O", "-", E}));
 
 struct CodeCase {
     Numbering numbering;
@@ -86,8 +81,7 @@ struct CodeCase {
 
 class CatalogueCodes : public testing::TestWithParam<CodeCase> {};
 
-TEST_P(CatalogueCodes, LookUpByCode)
-{
+TEST_P(CatalogueCodes, LookUpByCode) {
     const CodeCase& c = GetParam();
     const MacroKind* k = kindForCode(c.numbering, c.code);
     if (!c.name) {
@@ -104,13 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CodeCase{Numbering::OldQPA, 1, "OLD_PORT0"}, CodeCase{Numbering::NewQPA, 1, "RELAY"},
                     CodeCase{Numbering::QPB, 1, "RELAY"}, CodeCase{Numbering::OldQPA, 58, "VAR"},
                     CodeCase{Numbering::OldQPA, 59, nullptr}, CodeCase{Numbering::NewQPA, 63, "TERMINAL_D_1"},
-                    CodeCase{Numbering::QPB, 63, "XETV16_DR_L1"}, CodeCase{Numbering::NewQPA, 82, "TERMINAL_A_8"},
-                    CodeCase{Numbering::NewQPA, 83, nullptr}, CodeCase{Numbering::QPB, 104, "CONVERTER_CA"},
-                    CodeCase{Numbering::QPB, 105, nullptr}, CodeCase{Numbering::QPB, 0, nullptr},
-                    CodeCase{Numbering::QPB, 255, nullptr}));
+                    CodeCase{Numbering::QPB, 63, "XETV16_DR_L1"},
+                    CodeCase{Numbering::NewQPA, 82, "TERMINAL_A_8"}, CodeCase{Numbering::NewQPA, 83, nullptr},
+                    CodeCase{Numbering::QPB, 104, "CONVERTER_CA"}, CodeCase{Numbering::QPB, 105, nullptr},
+                    CodeCase{Numbering::QPB, 0, nullptr}, CodeCase{Numbering::QPB, 255, nullptr}));
 
-TEST(Catalogue, HoldsEveryRowInOrder)
-{
+TEST(Catalogue, HoldsEveryRowInOrder) {
     const auto rows = macroCatalogue();
     ASSERT_EQ(rows.size(), 114u);
     EXPECT_EQ(QString(rows.front().templ).toStdString(), "\tOLD_PORT0*8-?(I)[O]");
@@ -127,8 +120,7 @@ TEST(Catalogue, HoldsEveryRowInOrder)
     EXPECT_EQ(old, 10);
 }
 
-TEST(Catalogue, ParameterListsKeepWritingOrderAndGaps)
-{
+TEST(Catalogue, ParameterListsKeepWritingOrderAndGaps) {
     const MacroKind& comp = kindNamed(QLatin1String("COUNTER_COMP"));
     ASSERT_EQ(comp.params.size(), 15u);
     EXPECT_EQ(comp.params[1].index, 2); // no parameter at bank 0 index 1

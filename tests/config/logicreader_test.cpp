@@ -2,25 +2,21 @@
 #include "config/LogicSection.h"
 #include "config/Records.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
-std::string s(const QString& q)
-{
+std::string s(const QString& q) {
     return q.toStdString();
 }
 
-QString q(const char* text)
-{
+QString q(const char* text) {
     return QString::fromUtf8(text);
 }
 
-template <class Config>
-struct Image {
+template <class Config> struct Image {
     std::unique_ptr<Config> cfg = std::make_unique<Config>();
     TDCircuitRemap digital{};
     TACircuitRemap analog{};
@@ -30,8 +26,7 @@ struct Image {
     Image() { ClearRecord(*cfg); }
 
     // 0 on success, else the error code.
-    int read(const QString& text)
-    {
+    int read(const QString& text) {
         LastConfigError = 0;
         rest = text;
         const bool ok = ReadLogicSection(rest, *cfg, autoPlace, digital, analog);
@@ -41,8 +36,7 @@ struct Image {
     int read(const char* text) { return read(q(text)); }
 
     TMacroCell& cell(int c) { return cfg->Set_Macro[c]; }
-    std::string text(int entry) const
-    {
+    std::string text(int entry) const {
         return std::string(reinterpret_cast<const char*>(cfg->Set_Text[entry]),
                            qstrnlen(reinterpret_cast<const char*>(cfg->Set_Text[entry]), Config::kTextWidth));
     }
@@ -54,15 +48,14 @@ using QPB = Image<TNodarixQPBConfig>;
 // Parameters read on the first AINP instance in explicit placement.
 struct ParamCase {
     const char* params;
-    int error;     // 0 = success
-    int offset;    // parameter byte checked on success
-    int value;     // its expected value
+    int error;  // 0 = success
+    int offset; // parameter byte checked on success
+    int value;  // its expected value
 };
 
 class ReaderParams : public testing::TestWithParam<ParamCase> {};
 
-TEST_P(ReaderParams, StoresOrFails)
-{
+TEST_P(ReaderParams, StoresOrFails) {
     const ParamCase& p = GetParam();
     QPA img;
     const int error = img.read(q("\tM00:AINP*5-1<O>") + q(p.params) + q("\r\n"));
@@ -82,21 +75,21 @@ INSTANTIATE_TEST_SUITE_P(
                     ParamCase{"BYTE00`256`", kErrByteValue, 0, 0}, ParamCase{"BYTE0`1`", kErrByteParam, 0, 0},
                     ParamCase{"BITS00`8`", kErrBitsValue, 0, 0}, ParamCase{"BITS17`7070`", 0, 15, 0x81},
                     ParamCase{"BITS00``", 0, 0, 0}, ParamCase{"BITS2", kErrBitsParam, 0, 0},
-                    ParamCase{"VAR000C`24:00:00`", 0, 0, 1}, ParamCase{"VAR000C`7:30:00`", kErrNumberParam, 0, 0},
-                    ParamCase{"VAR004C`1`", kErrNumberParam, 0, 0}, ParamCase{"VAR002X`1`", kErrNumberLocation, 0, 0},
-                    ParamCase{"VAR002C`0`", 0, 0, 0}, ParamCase{"VAR012V`10`", 0, 1, 145},
-                    ParamCase{"VAR002V`7F`", kErrNumberParam, 0, 0},
+                    ParamCase{"VAR000C`24:00:00`", 0, 0, 1},
+                    ParamCase{"VAR000C`7:30:00`", kErrNumberParam, 0, 0},
+                    ParamCase{"VAR004C`1`", kErrNumberParam, 0, 0},
+                    ParamCase{"VAR002X`1`", kErrNumberLocation, 0, 0}, ParamCase{"VAR002C`0`", 0, 0, 0},
+                    ParamCase{"VAR012V`10`", 0, 1, 145}, ParamCase{"VAR002V`7F`", kErrNumberParam, 0, 0},
                     ParamCase{"VAR001C`2147483648`", kErrNumberParam, 0, 0},
                     ParamCase{"VAR002C`21474836.48`", kErrNumberParam, 0, 0},
                     ParamCase{"VAR001C`-2147483648`", 0, 0, 1},
                     ParamCase{"BYTE00`1` ", kErrUnknownParam, 0, 0}, ParamCase{"XYZ", kErrUnknownParam, 0, 0},
                     // Bank, index and instance must address one of the cell's sixteen bytes.
                     ParamCase{"TXT1FC`a`", kErrTextParam, 0, 0}, ParamCase{"BITS1F`1`", kErrBitsParam, 0, 0},
-                    ParamCase{"VAR1F1C`1`", kErrNumberParam, 0, 0}, ParamCase{"BYTE1F`1`", kErrByteParam, 0, 0},
-                    ParamCase{"BYTE0F`1`", 0, 15, 1}));
+                    ParamCase{"VAR1F1C`1`", kErrNumberParam, 0, 0},
+                    ParamCase{"BYTE1F`1`", kErrByteParam, 0, 0}, ParamCase{"BYTE0F`1`", 0, 15, 1}));
 
-TEST(LogicReader, ParameterTextMayHoldBrackets)
-{
+TEST(LogicReader, ParameterTextMayHoldBrackets) {
     QPA img;
     ASSERT_EQ(img.read("\tM00:AINP*5-1<O>TXT10C`(x)`\r\n"), 0);
     EXPECT_EQ(img.text(0), "(x)");
@@ -104,8 +97,7 @@ TEST(LogicReader, ParameterTextMayHoldBrackets)
     EXPECT_EQ(img.cell(0).InCircuits[0], 0);
 }
 
-TEST(LogicReader, ExplicitPlacementAndSectionEnd)
-{
+TEST(LogicReader, ExplicitPlacementAndSectionEnd) {
     QPA img;
     ASSERT_EQ(img.read("\tM05:PORTN*8-3(I \"d12\" '~')[O \"d13\"]BITS00`20`TXT10C`Lamp`\r\n"
                        "\tM05:PORTN*8-4(I \"d12\")\r\n#dcircuit\r\n\tdcirc_12=\"x\"\r\n"),
@@ -127,8 +119,7 @@ TEST(LogicReader, ExplicitPlacementAndSectionEnd)
     EXPECT_EQ(img.digital.DCircuitConns[3], 0x13);
 }
 
-TEST(LogicReader, AutomaticPlacementOfExclusiveAndPooledKinds)
-{
+TEST(LogicReader, AutomaticPlacementOfExclusiveAndPooledKinds) {
     QPA img;
     img.autoPlace = 1;
     ASSERT_EQ(img.read("\tM07:AND2*4-4(I1 \"d01\",I2)[O,O]\r\n"
@@ -149,8 +140,7 @@ TEST(LogicReader, AutomaticPlacementOfExclusiveAndPooledKinds)
     EXPECT_EQ(img.cell(2).InCircuits[2], 6); // exclusive: instance 3 is slot 2
 }
 
-TEST(LogicReader, PooledSlotHoldingParametersCountsAsTaken)
-{
+TEST(LogicReader, PooledSlotHoldingParametersCountsAsTaken) {
     QPA img;
     img.autoPlace = 1;
     ASSERT_EQ(img.read("\tTEXTRX*8-1(I)[O]TXT00C`first`\r\n"
@@ -165,8 +155,7 @@ TEST(LogicReader, PooledSlotHoldingParametersCountsAsTaken)
     EXPECT_EQ(img.cell(1).InOptions[1], 0);
 }
 
-TEST(LogicReader, LineWithoutPrefixOrEmptyCellSwitchesToAutomaticPlacement)
-{
+TEST(LogicReader, LineWithoutPrefixOrEmptyCellSwitchesToAutomaticPlacement) {
     QPA img;
     ASSERT_EQ(img.read("\tM00:RELAY*4-1(I \"d01\")\r\n\t---\r\n\tM09:PORTN*8-1(I \"d02\")\r\n"), 0);
     EXPECT_EQ(img.autoPlace, 1);
@@ -177,8 +166,7 @@ TEST(LogicReader, LineWithoutPrefixOrEmptyCellSwitchesToAutomaticPlacement)
     EXPECT_EQ(tail.read("\tM00:RELAY*4-1(I \"d01\")\r\n\t---\r\n"), 0);
 }
 
-TEST(LogicReader, OldPortsAndAnalogInputsAreConverted)
-{
+TEST(LogicReader, OldPortsAndAnalogInputsAreConverted) {
     QPA img;
     ASSERT_EQ(img.read("\tM03:OLD_PORT2*8-5(I \"d01\")[O]BITS00`1`\r\n"
                        "\tM03:OLD_PORT0*8-2(I \"d02\")\r\n"
@@ -213,8 +201,7 @@ struct ErrorCase {
 
 class ReaderErrors : public testing::TestWithParam<ErrorCase> {};
 
-TEST_P(ReaderErrors, FailsWithCode)
-{
+TEST_P(ReaderErrors, FailsWithCode) {
     const ErrorCase& e = GetParam();
     int error;
     if (e.qpb) {
@@ -258,8 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                   kErrSlotTaken}),
     [](const testing::TestParamInfo<ErrorCase>& i) { return std::string(i.param.name); });
 
-TEST(LogicReader, FailingLineIsRemovedAndReported)
-{
+TEST(LogicReader, FailingLineIsRemovedAndReported) {
     QPA img;
     EXPECT_EQ(img.read("\tM00:RELAY*4-1(I \"d01\")\r\n\tM00:RELAY*4-9(I)\r\n#text\r\n"), kErrUnknownSetting);
     EXPECT_EQ(s(LastConfigLine), "\tM00:RELAY*4-9(I)");
@@ -267,8 +253,7 @@ TEST(LogicReader, FailingLineIsRemovedAndReported)
     EXPECT_EQ(img.cell(0).InCircuits[0], 1); // nothing stored before the failure is undone
 }
 
-TEST(LogicReader, CircuitLabelsAndConstants)
-{
+TEST(LogicReader, CircuitLabelsAndConstants) {
     QPA img;
     ASSERT_EQ(img.read("\tM00:OR2*4-1(I1 \"d=0\",I2 \"d0A\")[O \"d=1\",O \"d0a\"]\r\n"
                        "\tM00:ABUFOR*8-1{I \"a7\"}<O \"a07\">\r\n"),
@@ -281,8 +266,7 @@ TEST(LogicReader, CircuitLabelsAndConstants)
     EXPECT_EQ(img.cell(0).OutCircuits[0], 255);
 }
 
-TEST(LogicReader, AnalogCircuitsAreLimitedTo31)
-{
+TEST(LogicReader, AnalogCircuitsAreLimitedTo31) {
     QPB img;
     QString text;
     for (int i = 0; i < 32; ++i)
@@ -291,8 +275,7 @@ TEST(LogicReader, AnalogCircuitsAreLimitedTo31)
     EXPECT_EQ(s(LastConfigLine), "\tABUFOR*8-1{I \"a20\"}");
 }
 
-TEST(LogicReader, OptionsTextsWithTimes)
-{
+TEST(LogicReader, OptionsTextsWithTimes) {
     QPA img;
     ASSERT_EQ(img.read("\tM00:BUF*8-1(I ' ~ #')[O '/^^2.5;0.05']\r\n"
                        "\tM00:BUF*8-2(I '|m2.5;0')[O '\\g0;1']\r\n"
@@ -312,8 +295,7 @@ TEST(LogicReader, OptionsTextsWithTimes)
     EXPECT_EQ(c.InOptions[2], 0xE1);
 }
 
-TEST(LogicReader, InternTimeHoldsFifteenDistinctValues)
-{
+TEST(LogicReader, InternTimeHoldsFifteenDistinctValues) {
     TParam_Cell cells{};
     for (int i = 1; i <= 15; ++i)
         EXPECT_EQ(InternTime(i * 10, cells.Time[0]), i);
@@ -329,8 +311,7 @@ TEST(LogicReader, InternTimeHoldsFifteenDistinctValues)
     EXPECT_EQ(img.read(text), kErrNoTimeSlot);
 }
 
-TEST(LogicReader, InternTextFindsEqualEntries)
-{
+TEST(LogicReader, InternTextFindsEqualEntries) {
     auto cfg = std::make_unique<TNodarixQPBConfig>();
     ClearRecord(*cfg);
     quint8* table = cfg->Set_Text[0];
@@ -356,8 +337,7 @@ TEST(LogicReader, InternTextFindsEqualEntries)
     EXPECT_EQ(InternNumber(0, qpa->Set_Numer[0], 64), 0);
 }
 
-TEST(LogicReader, FullTextAndNumberTables)
-{
+TEST(LogicReader, FullTextAndNumberTables) {
     QPA img;
     QString text;
     for (int i = 0; i <= 64; ++i)
@@ -373,8 +353,7 @@ TEST(LogicReader, FullTextAndNumberTables)
 // A populated image written with OnlyConfigured reads back in explicit placement into the same
 // cells; circuits and constants are renumbered in order of first mention, after which a further
 // round trip gives the same text again.
-TEST(LogicReader, WrittenSectionReadsBackToTheSameText)
-{
+TEST(LogicReader, WrittenSectionReadsBackToTheSameText) {
     auto src = std::make_unique<TNodarixQPBConfig>();
     ClearRecord(*src);
     int label = 1;
