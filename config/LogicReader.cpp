@@ -14,21 +14,6 @@ namespace {
 constexpr int kDigitalEntries = 253;
 constexpr int kAnalogEntries = 31; // the reader allocates analog circuits 1 to 31 in both editions
 
-int hexValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
-bool isDecimal(QChar c) {
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
 QChar localeSeparator() {
     static const QChar sep = [] {
         const QString s = QLocale::system().decimalPoint();
@@ -117,8 +102,8 @@ private:
         int cellNumber = -1;
         QString work;
         if (line.startsWith(QLatin1String("\tM")) && line.indexOf(QLatin1Char(':')) == 4) {
-            const int hi = hexValue(line[2]);
-            const int lo = hexValue(line[3]);
+            const int hi = HexDigitValue(line[2]);
+            const int lo = HexDigitValue(line[3]);
             if (hi < 0 || lo < 0)
                 return fail(kErrCellNumber);
             cellNumber = hi * 16 + lo;
@@ -158,7 +143,7 @@ private:
             highest = 3;
         else if (kind->name == QLatin1String("OLD_AINP1"))
             lowest = 7;
-        if (at >= work.size() || !isDecimal(work[at]))
+        if (at >= work.size() || !IsDecDigit(work[at]))
             return fail(kErrUnknownSetting);
         const int k = work[at].unicode() - u'0';
         if (k < lowest || k > highest)
@@ -333,7 +318,7 @@ private:
             return -1;
         int v = 0;
         for (qsizetype i = 1; i < circuit.size(); ++i) {
-            const int h = hexValue(circuit[i]);
+            const int h = HexDigitValue(circuit[i]);
             if (h < 0)
                 return -1;
             v = v * 16 + h;
@@ -395,7 +380,7 @@ private:
     bool readTimePair(QString& opts, qsizetype at, quint8& times) {
         qsizetype i = at;
         const qsizetype n = opts.size();
-        auto timeChar = [&](qsizetype j) { return isDecimal(opts[j]) || opts[j] == QLatin1Char('.'); };
+        auto timeChar = [&](qsizetype j) { return IsDecDigit(opts[j]) || opts[j] == QLatin1Char('.'); };
         while (i < n && timeChar(i))
             ++i;
         if (i >= n || opts[i] != QLatin1Char(';'))
@@ -467,7 +452,7 @@ private:
                              int& bank) {
         if (at + 2 > r.size() || (r[at] != QLatin1Char('0') && r[at] != QLatin1Char('1')))
             return Address::Malformed;
-        const int index = hexValue(r[at + 1]);
+        const int index = HexDigitValue(r[at + 1]);
         if (index < 0)
             return Address::Malformed;
         bank = r[at].unicode() - u'0';
@@ -514,7 +499,7 @@ private:
     static int variableNumber(QStringView value) {
         int v = -1;
         for (qsizetype i = 0; i < value.size() && i < 2; ++i) {
-            const int h = hexValue(value[i]);
+            const int h = HexDigitValue(value[i]);
             if (h < 0)
                 break;
             v = (v < 0 ? 0 : v * 16) + h;
@@ -613,7 +598,7 @@ private:
                     return fail(kErrByteParam);
                 const QStringView value = ticks.take(at);
                 int v = -1;
-                for (qsizetype i = 0; i < value.size() && i < 3 && isDecimal(value[i]); ++i)
+                for (qsizetype i = 0; i < value.size() && i < 3 && IsDecDigit(value[i]); ++i)
                     v = (v < 0 ? 0 : v * 10) + (value[i].unicode() - u'0');
                 if (v < 0 || v > 255)
                     return fail(kErrByteValue);

@@ -14,16 +14,6 @@ void appendEscape(QString& out, unsigned byte) {
     out += QLatin1Char(kHexDigits[byte & 0xF]);
 }
 
-int hexValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
 
 bool scanNumber(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum, std::int64_t minimum,
                 bool lenient, bool consume, int base) {
@@ -38,7 +28,7 @@ bool scanNumber(QString& text, std::int32_t& value, int maxDigits, std::int64_t 
     bool overflow = false;
     while (collected < n) {
         const QChar c = text.at(collected);
-        const int d = base == 10 ? (IsDecDigit(c) ? c.unicode() - u'0' : -1) : hexValue(c);
+        const int d = base == 10 ? (IsDecDigit(c) ? c.unicode() - u'0' : -1) : HexDigitValue(c);
         if (d < 0) {
             if (!lenient || collected == 0)
                 return false;
@@ -106,7 +96,7 @@ void DecodeField(QStringView text, std::uint8_t* destination, int width) {
             int v = 0;
             bool ok = avail > 0;
             for (qsizetype k = 0; k < avail; ++k) {
-                const int h = hexValue(text[pos + 1 + k]);
+                const int h = HexDigitValue(text[pos + 1 + k]);
                 if (h < 0)
                     ok = false;
                 v = v * 16 + (h < 0 ? 0 : h);
@@ -140,8 +130,19 @@ void DropLine(QString& text) {
 bool IsDecDigit(QChar c) {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
+int HexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
 bool IsHexDigit(QChar c) {
-    return hexValue(c) >= 0;
+    return HexDigitValue(c) >= 0;
 }
 
 bool ScanDecimal(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum,

@@ -27,6 +27,8 @@ void DropLine(QString& text);
 
 bool IsDecDigit(QChar c);
 bool IsHexDigit(QChar c);
+// The value of a hexadecimal digit (either case), or -1.
+int HexDigitValue(QChar c);
 
 // Reads a number of up to `maxDigits` digits (1..255) from the front of the text. Strict: exactly
 // `maxDigits` digits or, when the text is shorter, all of it. Lenient: 1 to `maxDigits` digits,

@@ -1,21 +1,12 @@
 #include "config/Xet16.h"
 
+#include "config/TextCodec.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
 namespace {
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
 
 // A decimal integer as the edit boxes take it: optional blanks around, optional sign, ASCII digits.
 // The value is kept exactly up to a cap, so that any number of digits compares correctly.
@@ -75,8 +66,8 @@ std::array<std::uint8_t, 8> Xet16RomCode(const QString& text) {
         t += QString(16 - t.size(), u'0');
     std::array<std::uint8_t, 8> rom{};
     for (int k = 0; k < 8; ++k) {
-        const int hi = hexDigit(t[2 * k]);
-        const int lo = hexDigit(t[2 * k + 1]);
+        const int hi = HexDigitValue(t[2 * k]);
+        const int lo = HexDigitValue(t[2 * k + 1]);
         rom[k] = (hi < 0 || lo < 0) ? 0 : static_cast<std::uint8_t>(hi * 16 + lo);
     }
     return rom;
@@ -86,7 +77,7 @@ bool Xet16RomTextExact(const QString& text) {
     if (text.size() > 16)
         return false;
     for (QChar c : text)
-        if (hexDigit(c) < 0)
+        if (HexDigitValue(c) < 0)
             return false;
     return true;
 }
