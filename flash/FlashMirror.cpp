@@ -72,7 +72,7 @@ bool TFlashMirror::DecodeStoredHex(QByteArrayView stored, TFirmwareDecodeReport*
             if (ApplyHexRecord(text, base, r))
                 return true;
             r.FailedLine = line;
-            r.Error = QStringLiteral("line %1: a record field is not hexadecimal").arg(line);
+            r.Error = QStringLiteral("line %1: a record field is not hexadecimal").arg(line + 1);
             return false;
         });
 }
