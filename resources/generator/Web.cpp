@@ -45,7 +45,8 @@ struct Sources {
     QString dir;
     QHash<QString, QStringList> strings;  // key -> PL, EN, IT
     QHash<QString, QStringList> variants; // key -> F101, F405
-    QString layout;
+    QString head;                         // <!DOCTYPE html> up to </head>, shared by every page
+    QString layout;                       // the frame of a page: menu, title, footer
 };
 
 struct Context {
@@ -56,7 +57,7 @@ struct Context {
 
 // Expands {{if:101}}...{{end}}, {{if:405}}...{{end}}, {{t:KEY}} (text in the language),
 // {{v:KEY}} (value of the variant), {{on:NN}} (marks the menu entry of page NN), {{lang}} and
-// the context values {{title}}, {{page}}, {{k}}.
+// the context values {{head}}, {{title}}, {{page}}, {{k}}.
 QString Expand(QString text, const Context& c, const Sources& s, const QString& where) {
     auto fail = [&](const QString& why) {
         return Error(QStringLiteral("%1: %2").arg(where, why).toStdString());
@@ -102,7 +103,7 @@ QString Expand(QString text, const Context& c, const Sources& s, const QString& 
 }
 
 // A page source: "title: KEY" on its first line, then the body, which the layout frames unless
-// it is a whole document of its own.
+// it is a whole document of its own (which then starts with {{head}}).
 QByteArray MakePage(const QString& source, Context c, const Sources& s, const QString& where) {
     const qsizetype firstLineEnd = source.indexOf(QLatin1Char('\n'));
     const QString head = source.left(firstLineEnd).trimmed();
@@ -110,6 +111,8 @@ QByteArray MakePage(const QString& source, Context c, const Sources& s, const QS
         throw Error(QStringLiteral("%1: the first line must be \"title: KEY\"").arg(where).toStdString());
     c.values.insert(QStringLiteral("title"),
                     Expand(QStringLiteral("{{t:%1}}").arg(head.mid(6).trimmed()), c, s, where));
+    c.values.insert(QStringLiteral("head"),
+                    Expand(s.head, c, s, QStringLiteral("%1 (head)").arg(where)).trimmed());
     const QString body = Expand(source.mid(firstLineEnd + 1), c, s, where);
     if (body.trimmed().startsWith(QLatin1String("<!DOCTYPE")))
         return body.trimmed().toUtf8() + "\n";
@@ -137,6 +140,7 @@ QStringList GenerateWeb(const QString& sourceDir, const QDir& out) {
     s.dir = sourceDir;
     s.strings = ReadTable(sourceDir + QStringLiteral("/strings.tsv"), 3);
     s.variants = ReadTable(sourceDir + QStringLiteral("/variants.tsv"), 2);
+    s.head = QString::fromUtf8(ReadFile(sourceDir + QStringLiteral("/head.html")));
     s.layout = QString::fromUtf8(ReadFile(sourceDir + QStringLiteral("/layout.html")));
     QStringList names;
     auto add = [&](const QString& name, const QByteArray& content) {
