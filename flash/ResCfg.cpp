@@ -1,0 +1,37 @@
+#include "flash/ResCfg.h"
+
+#include "flash/TextLines.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+void LoadResCfg(const QString& fileName, TResCfg& resCfg) {
+    resCfg = {};
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray text = file.readAll();
+    flash::ForEachLine({text.constData(), static_cast<std::size_t>(text.size())},
+                       [&](int, std::string_view line) {
+                           if (line.size() >= 3 && (line[0] == 'u' || line[0] == 's') && line[1] >= '1' &&
+                               line[1] <= '8' && line[2] == '=') {
+                               auto& paths = line[0] == 'u' ? resCfg.U_Cgi : resCfg.S_Gif;
+                               const std::string_view path = line.substr(3);
+                               paths[static_cast<std::size_t>(line[1] - '1')] =
+                                   QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
+                           }
+                           return true;
+                       });
+}
+
+bool SaveResCfg(const QString& fileName, const TResCfg& resCfg) {
+    QByteArray text;
+    for (int k = 0; k < 8; ++k)
+        text += "u" + QByteArray::number(k + 1) + "=" +
+                resCfg.U_Cgi[static_cast<std::size_t>(k)].toLocal8Bit() + "\r\n";
+    for (int k = 0; k < 8; ++k)
+        text += "s" + QByteArray::number(k + 1) + "=" +
+                resCfg.S_Gif[static_cast<std::size_t>(k)].toLocal8Bit() + "\r\n";
+    QSaveFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The installer's own pages (u1.cgi to u8.cgi) and pictures (s1.gif to s8.gif) that a flash image
+// carries, and their list file "Res.txt".
+#include <QString>
+#include <array>
+
+struct TResCfg {
+    std::array<QString, 8> U_Cgi; // page files of slots u1 to u8; empty: the built-in page
+    std::array<QString, 8> S_Gif; // picture files of slots s1 to s8; empty: the built-in picture
+};
+
+// Reads a list file: all slots are emptied first and stay empty when the file cannot be opened.
+// Lines "uK=PATH" and "sK=PATH" (K = 1 to 8, lower-case letter) set a slot; other lines are ignored.
+void LoadResCfg(const QString& fileName, TResCfg& resCfg);
+
+// Writes all 16 lines, CR LF ended, replacing the file. False when it cannot be written.
+bool SaveResCfg(const QString& fileName, const TResCfg& resCfg);
