@@ -1,4 +1,5 @@
 // nodarix-cli's controller commands against the simulator: exit codes, messages, refused input.
+#include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -16,21 +17,6 @@ QCoreApplication& app() {
     static char* argv[] = {name, nullptr};
     static QCoreApplication instance(argc, argv);
     return instance;
-}
-
-struct CliResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QString::fromLocal8Bit(qgetenv("NODARIX_CLI")), arguments);
-    if (!cli.waitForFinished(60000))
-        return {};
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1, QString::fromUtf8(cli.readAllStandardOutput()),
-            QString::fromUtf8(cli.readAllStandardError())};
 }
 
 QStringList linkTo(const SimProcess& sim, int timeoutMs = 2000) {
@@ -70,7 +56,7 @@ TEST_P(Faults, MapToExitCodeAndStatusText) {
     QStringList command = c.command;
     command.replaceInStrings(QStringLiteral("FILE"), writeTemp(dir, QStringLiteral("ext.bin"), QByteArray(166, '\1')));
     command.replaceInStrings(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out.bin")));
-    const CliResult r = runCli(linkTo(sim, 400) + command);
+    const CliRun r = RunCli(linkTo(sim, 400) + command);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
     if (!c.message.isEmpty()) {
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
@@ -102,7 +88,7 @@ TEST(CliLink, VersionFieldsAndImageRoundTrips) {
     SimProcess sim({"--edition", "QPA", "--version-text", "V4.0.1", "--pcb", "C", "--jumper", "--serial", "SN42",
                     "--language", "IT"});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
-    const CliResult v = runCli(linkTo(sim) + QStringList{"version"});
+    const CliRun v = RunCli(linkTo(sim) + QStringList{"version"});
     ASSERT_EQ(v.exitCode, 0) << v.err.toStdString();
     EXPECT_EQ(v.out, QStringLiteral("Version: V4.0.1\nPCB: C\nSwitch: e\nRealization: QPA1\nSerial: SN42\nLangue: IT\n"));
 
@@ -111,20 +97,20 @@ TEST(CliLink, VersionFieldsAndImageRoundTrips) {
     QByteArray image(524288, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char((i * 13 + i / 256) & 0xFF);
-    ASSERT_EQ(runCli(linkTo(sim) + QStringList{"flash-upload", writeTemp(dir, "image.bin", image)}).exitCode, 0);
+    ASSERT_EQ(RunCli(linkTo(sim) + QStringList{"flash-upload", writeTemp(dir, "image.bin", image)}).exitCode, 0);
     const QString settings = dir.filePath(QStringLiteral("settings.bin"));
     const QString texts = dir.filePath(QStringLiteral("texts.bin"));
-    ASSERT_EQ(runCli(linkTo(sim) + QStringList{"read", "qpa-settings", "-o", settings}).exitCode, 0);
-    ASSERT_EQ(runCli(linkTo(sim) + QStringList{"read", "qpa-texts", "-o", texts}).exitCode, 0);
+    ASSERT_EQ(RunCli(linkTo(sim) + QStringList{"read", "qpa-settings", "-o", settings}).exitCode, 0);
+    ASSERT_EQ(RunCli(linkTo(sim) + QStringList{"read", "qpa-texts", "-o", texts}).exitCode, 0);
     QFile s(settings), t(texts);
     ASSERT_TRUE(s.open(QIODevice::ReadOnly) && t.open(QIODevice::ReadOnly));
     EXPECT_EQ(s.readAll(), image.mid(0x600, 8192));
     EXPECT_EQ(t.readAll(), image.mid(0x2900, 32768));
 
     const QByteArray vars(16640, '\x42');
-    ASSERT_EQ(runCli(linkTo(sim) + QStringList{"write", "qpb-vars", writeTemp(dir, "vars.bin", vars)}).exitCode, 0);
+    ASSERT_EQ(RunCli(linkTo(sim) + QStringList{"write", "qpb-vars", writeTemp(dir, "vars.bin", vars)}).exitCode, 0);
     const QString back = dir.filePath(QStringLiteral("back.bin"));
-    ASSERT_EQ(runCli(linkTo(sim) + QStringList{"read", "qpb-vars", "-o", back}).exitCode, 0);
+    ASSERT_EQ(RunCli(linkTo(sim) + QStringList{"read", "qpb-vars", "-o", back}).exitCode, 0);
     QFile b(back);
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
     EXPECT_EQ(b.readAll(), vars);
@@ -134,8 +120,8 @@ TEST(CliLink, RestartThenControllerIsAwayForAWhile) {
     app();
     SimProcess sim({"--restart-ms", "3000"});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
-    EXPECT_EQ(runCli(linkTo(sim) + QStringList{"restart"}).exitCode, 0);
-    EXPECT_EQ(runCli(linkTo(sim, 300) + QStringList{"version"}).exitCode, 3);
+    EXPECT_EQ(RunCli(linkTo(sim) + QStringList{"restart"}).exitCode, 0);
+    EXPECT_EQ(RunCli(linkTo(sim, 300) + QStringList{"version"}).exitCode, 3);
 }
 
 TEST(CliLink, RefusesBadInputBeforeConnecting) {
@@ -157,14 +143,14 @@ TEST(CliLink, RefusesBadInputBeforeConnecting) {
         {"no-such-command"},
     };
     for (const QStringList& c : cases) {
-        const CliResult r = runCli(link + c);
+        const CliRun r = RunCli(link + c);
         EXPECT_EQ(r.exitCode, 2) << c.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
     }
     for (const QStringList& bad : QList<QStringList>{{"--port", "70000", "version"}, {"--timeout", "abc", "version"},
                                                      {"--port"}, {"--colour", "blue", "version"}})
-        EXPECT_EQ(runCli(bad).exitCode, 2) << bad.join(' ').toStdString();
-    const CliResult help = runCli({"--help"});
+        EXPECT_EQ(RunCli(bad).exitCode, 2) << bad.join(' ').toStdString();
+    const CliRun help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("flash-upload")));
 }

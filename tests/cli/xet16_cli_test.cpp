@@ -1,5 +1,6 @@
 // nodarix-cli xet16: named options to the record's bytes, refused input, and the send through a
 // simulated controller with its outcomes.
+#include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/SimState.h"
 
@@ -22,21 +23,12 @@ void ensureApp() {
         static QCoreApplication instance(argc, argv);
 }
 
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-};
-
 // Every run names a loopback controller, so that no mistake can reach a real one.
 CliRun xet16(const QStringList& options, quint16 port = 9, int timeoutMs = 1000) {
-    QProcess cli;
-    cli.start(QString::fromLocal8Bit(qgetenv("NODARIX_CLI")),
-              QStringList{"--host", "127.0.0.1", "--port", QString::number(port), "--timeout",
-                          QString::number(timeoutMs), "xet16"} +
-                  options);
-    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardError())};
+    return RunCli(QStringList{"--host", "127.0.0.1", "--port", QString::number(port), "--timeout",
+                              QString::number(timeoutMs), "xet16"} +
+                  options,
+                  30000);
 }
 
 QByteArray defaultRecord() {

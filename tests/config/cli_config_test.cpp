@@ -2,6 +2,7 @@
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "tests/config/populated_config.h"
+#include "tests/support/CliProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,48 +15,17 @@
 
 namespace {
 
-// The CLI of the same build tree (tests/config/config_tests -> cli/nodarix-cli), for runs where
-// the environment does not name it.
-QString builtBesideThisTest() {
-    const QDir here =
-        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(QLatin1Char('/'), 0, -2);
-    for (const char* candidate : {"../../cli/nodarix-cli", "../cli/nodarix-cli", "../nodarix-cli"}) {
-        const QFileInfo f(here.filePath(QLatin1String(candidate)));
-        if (f.isFile() && f.isExecutable())
-            return f.canonicalFilePath();
-    }
-    return {};
-}
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 class ConfigCli : public ::testing::Test {
 protected:
-    QString cli;
     QTemporaryDir dir;
 
     void SetUp() override {
-        cli = qEnvironmentVariable("NODARIX_CLI");
-        if (cli.isEmpty())
-            cli = builtBesideThisTest();
-        if (cli.isEmpty())
-            GTEST_SKIP() << "NODARIX_CLI is not set and no nodarix-cli was built beside this test";
         ASSERT_TRUE(dir.isValid());
     }
 
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
-    CliRun run(const QStringList& args) const {
-        QProcess p;
-        p.start(cli, QStringList{QStringLiteral("config")} + args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    CliRun run(const QStringList& args) const { return RunCli(QStringList{QStringLiteral("config")} + args); }
 
     void put(const char* name, const QByteArray& bytes) const {
         QFile f(path(name));

@@ -1,45 +1,25 @@
 // nodarix-cli flash build and firmware pack/unpack, run as the installer runs them.
 #include "flash/NamedResources.h"
+#include "tests/support/CliProcess.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 class CliFlash : public testing::Test {
 protected:
-    void SetUp() override {
-        cli = QProcessEnvironment::systemEnvironment().value(QStringLiteral("NODARIX_CLI"));
-#ifdef NODARIX_CLI_PATH
-        if (cli.isEmpty())
-            cli = QStringLiteral(NODARIX_CLI_PATH);
-#endif
-        if (cli.isEmpty())
-            GTEST_SKIP() << "no nodarix-cli to run (NODARIX_CLI)";
-    }
     CliRun run(QStringList args) {
         for (QString& a : args)
             a.replace(QLatin1String("$DIR"), dir.path());
-        QProcess p;
-        p.start(cli, args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        return RunCli(args);
     }
     QString file(const QString& name, const QByteArray& content) {
         QFile f(dir.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         return f.fileName();
     }
-    QString cli;
     QTemporaryDir dir;
 };
 
@@ -77,8 +57,8 @@ TEST_F(CliFlash, BuildsImagesAndTellsWhyNot) {
     for (const auto& c : cases) {
         const CliRun r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
-        EXPECT_TRUE(r.out.startsWith(c.out)) << r.out.toStdString();
-        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+        EXPECT_TRUE(c.out.isEmpty() || r.out.startsWith(QString::fromUtf8(c.out))) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
     }
     EXPECT_EQ(QFile(dir.filePath(QStringLiteral("a.img"))).size(), 524288);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("c.img"))));
