@@ -24,16 +24,6 @@ bool fail(std::int32_t code) {
     return false;
 }
 
-// The text between the first and the second `delimiter` (to the end when there is no second one,
-// empty when there is none).
-QStringView between(QStringView line, QChar delimiter) {
-    const qsizetype open = line.indexOf(delimiter);
-    if (open < 0)
-        return {};
-    const qsizetype close = line.indexOf(delimiter, open + 1);
-    return close < 0 ? line.mid(open + 1) : line.mid(open + 1, close - open - 1);
-}
-
 // The version text on one line: control characters would start a new one.
 QString versionLine(const QString& version, const char* edition, QChar pcb) {
     QString out = QStringLiteral("#version=");
@@ -218,10 +208,10 @@ void setTempName(std::uint8_t* name, char kind, int k) {
 // Name and alias of one circuit line; the alias goes through the text table.
 template <class Config>
 bool nameAndAlias(QStringView rest, Config& c, std::uint8_t* name, std::uint8_t& alias) {
-    const QStringView nameText = between(rest, QLatin1Char('"'));
+    const QStringView nameText = TextBetween(rest, QLatin1Char('"'));
     if (!nameText.isEmpty())
         DecodeField(nameText, name, 8);
-    const QStringView aliasText = between(rest, QLatin1Char('`'));
+    const QStringView aliasText = TextBetween(rest, QLatin1Char('`'));
     if (!aliasText.isEmpty()) {
         // Written aliases may escape their line's delimiters; the table compares the plain
         // escaped form, so that an alias finds the entry of an equal text parameter.
@@ -258,7 +248,7 @@ template <class Config> bool readCircuits(QString& text, Config& c, const std::u
             if (digital) {
                 if (!nameAndAlias(line, c, c.D_CirName[k], c.D_CirAlias[k]))
                     return false;
-                const QStringView logic = between(line, QLatin1Char('\''));
+                const QStringView logic = TextBetween(line, QLatin1Char('\''));
                 int low = -1;
                 if (logic == QLatin1String("AND"))
                     low = 0;
@@ -270,7 +260,7 @@ template <class Config> bool readCircuits(QString& text, Config& c, const std::u
                     return fail(kErrDigitalLogic);
                 int high = c.D_CirParam[k] >> 4;
                 static const char* const kXCode[] = {"X2", "X4", "X8", "X16", "X32", "X64"};
-                const QStringView x = between(line, QLatin1Char('!'));
+                const QStringView x = TextBetween(line, QLatin1Char('!'));
                 for (int i = 0; i < 6; ++i)
                     if (x == QLatin1String(kXCode[i]))
                         high = i + 1;

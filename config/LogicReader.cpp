@@ -3,7 +3,7 @@
 #include "config/Records.h"
 #include "config/TextCodec.h"
 
-#include <QLocale>
+#include <QList>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,24 +13,6 @@ namespace {
 
 constexpr int kDigitalEntries = 253;
 constexpr int kAnalogEntries = 31; // the reader allocates analog circuits 1 to 31 in both editions
-
-QChar localeSeparator() {
-    static const QChar sep = [] {
-        const QString s = QLocale::system().decimalPoint();
-        return s.size() == 1 ? s.at(0) : QLatin1Char('.');
-    }();
-    return sep;
-}
-
-// The text between the first and the second `mark` of `s`: empty without a first mark, running
-// to the end when there is no second one.
-QStringView between(QStringView s, QChar mark) {
-    const qsizetype a = s.indexOf(mark);
-    if (a < 0)
-        return {};
-    const qsizetype b = s.indexOf(mark, a + 1);
-    return b < 0 ? s.mid(a + 1) : s.mid(a + 1, b - a - 1);
-}
 
 // Label lookup over a remap table, indexed once per call so that each pin costs O(1).
 class RemapIndex {
@@ -342,7 +324,7 @@ private:
                 const int p = pos++;
                 if (item == QLatin1String("NULL"))
                     continue;
-                const QStringView circuit = between(item, QLatin1Char('"'));
+                const QStringView circuit = TextBetween(item, QLatin1Char('"'));
                 quint8 number = 0;
                 if (!digital) {
                     if (!circuit.isEmpty()) {
@@ -367,7 +349,7 @@ private:
                 if (!digital)
                     continue;
                 quint8 options = 0, times = 0;
-                if (!readOptions(between(item, QLatin1Char('\'')).toString(), options, times))
+                if (!readOptions(TextBetween(item, QLatin1Char('\'')).toString(), options, times))
                     return false;
                 bytes[(input ? kCellInputOptions : kCellOutputOptions) + p] = options;
                 bytes[(input ? kCellInputTimes : kCellOutputTimes) + p] = times;
@@ -394,8 +376,8 @@ private:
         const QString t2 = opts.mid(second, i - second);
         opts.remove(at, i - at);
         qint32 v1 = 0, v2 = 0;
-        if (t1.isEmpty() || t2.isEmpty() || !ParseValue(t1, kValueHundredths, v1, localeSeparator()) ||
-            !ParseValue(t2, kValueHundredths, v2, localeSeparator()))
+        if (t1.isEmpty() || t2.isEmpty() || !ParseValue(t1, kValueHundredths, v1) ||
+            !ParseValue(t2, kValueHundredths, v2))
             return fail(kErrPinTime);
         const int n1 = InternTime(v1, image_.paramCell);
         if (n1 < 0)
@@ -575,7 +557,7 @@ private:
                         params[offset] = quint8(n + 129);
                 } else {
                     qint32 v = 0;
-                    if (!ParseValue(value, format, v, localeSeparator()))
+                    if (!ParseValue(value, format, v))
                         return fail(kErrNumberParam);
                     if (oldAnalog) {
                         term = FormatValue(v, kValueTenThousandths, QLatin1Char(','), false);

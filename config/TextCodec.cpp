@@ -372,6 +372,18 @@ bool ParseValue(QStringView text, int kind, std::int32_t& v, QChar localeSeparat
 }
 
 bool ParseValue(QStringView text, int kind, std::int32_t& v) {
-    const QString sep = QLocale::system().decimalPoint();
-    return ParseValue(text, kind, v, sep.size() == 1 ? sep.at(0) : QLatin1Char('.'));
+    // The system's decimal separator, looked up once.
+    static const QChar separator = [] {
+        const QString sep = QLocale::system().decimalPoint();
+        return sep.size() == 1 ? sep.at(0) : QLatin1Char('.');
+    }();
+    return ParseValue(text, kind, v, separator);
+}
+
+QStringView TextBetween(QStringView text, QChar mark) {
+    const qsizetype open = text.indexOf(mark);
+    if (open < 0)
+        return {};
+    const qsizetype close = text.indexOf(mark, open + 1);
+    return close < 0 ? text.mid(open + 1) : text.mid(open + 1, close - open - 1);
 }

@@ -70,3 +70,7 @@ QString FormatValue(std::int32_t v, int kind, QChar sep, bool plus);
 bool ParseValue(QStringView text, int kind, std::int32_t& v);
 // The same with an explicit locale separator (the one above uses the system locale's).
 bool ParseValue(QStringView text, int kind, std::int32_t& v, QChar localeSeparator);
+
+// The text between the first and the second `mark`: empty without a first mark, running to the
+// end when there is no second one.
+QStringView TextBetween(QStringView text, QChar mark);
