@@ -187,7 +187,8 @@ int firmwarePackOrUnpack(const QStringList& args) {
 const Registrar registrar({
     {QStringLiteral("flash"),
      QStringLiteral(
-         "build --variant F101|F405 --lang PL|EN|IT [--firmware] [--res RES.TXT] [--texts FILE] -o IMAGE"),
+         "build --variant F101|F405 --lang PL|EN|IT [--firmware] [--res RES.TXT] [--texts FILE] -o IMAGE  "
+         "build a 524288-byte flash image"),
      QStringLiteral(
          "nodarix-cli flash build --variant F101|F405 --lang PL|EN|IT [--firmware] [--res RES.TXT] [--texts "
          "FILE] -o IMAGE\n"
@@ -209,7 +210,7 @@ const Registrar registrar({
          }
          return flashBuild(args.mid(1));
      }},
-    {QStringLiteral("firmware"), QStringLiteral("pack IN.hex -o OUT | unpack NAME|FILE -o OUT.hex"),
+    {QStringLiteral("firmware"), QStringLiteral("pack IN.hex -o OUT | unpack NAME|FILE -o OUT.hex  plain Intel HEX to the stored form and back"),
      QStringLiteral(
          "nodarix-cli firmware pack IN.hex -o OUT\n"
          "  Turns a plain Intel HEX file into the stored form the program carries (one enciphered\n"

@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <algorithm>
@@ -46,8 +47,23 @@ QString usage() {
            "  -h, --help         this help;  --version  the tool's version\n\nCommands:\n";
     auto commands = commandRegistry();
     std::sort(commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
-    for (const auto& c : commands)
-        out << "  " << c.name << ' ' << c.synopsis << '\n';
+    // A synopsis is "ARGUMENTS  description"; the descriptions are lined up in one column.
+    static const QRegularExpression gap(QStringLiteral("\\s{2,}"));
+    for (const auto& c : commands) {
+        // A synopsis that starts with blanks has no arguments, only a description.
+        const QString synopsis = c.synopsis.front().isSpace() ? QStringLiteral("  ") + c.synopsis.trimmed()
+                                                               : c.synopsis.trimmed();
+        const auto match = gap.match(synopsis);
+        const QString usageText =
+            (c.name + QLatin1Char(' ') + (match.hasMatch() ? synopsis.left(match.capturedStart()) : synopsis)).trimmed();
+        const QString description = match.hasMatch() ? synopsis.mid(match.capturedEnd()) : QString();
+        if (description.isEmpty())
+            out << "  " << usageText << '\n';
+        else if (usageText.size() <= 36)
+            out << "  " << usageText.leftJustified(38) << description << '\n';
+        else
+            out << "  " << usageText << "\n" << QString(40, QLatin1Char(' ')) << description << '\n';
+    }
     out << "\n\"nodarix-cli help COMMAND\" shows a command's own help.\n"
            "Exit status: 0 done, 1 local failure, 2 usage error or refused input, 3 controller does not answer,\n"
            "4 unrecognised reply, 5 wrong reply or refused, 6 configuration text error, 7 flash image build failed.\n";
