@@ -11,17 +11,29 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "shell_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
+// One application object for the whole run, destroyed at its end so nothing of it outlives main().
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "shell_tests";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { application.reset(); }
+
+private:
+    std::unique_ptr<QApplication> application;
+};
+
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 struct SwitchCase {
     const char* name;
@@ -56,13 +68,11 @@ TEST(SwitchTable, CaptionsInOrder) {
     EXPECT_EQ(table[2].Caption, QStringLiteral("Ustawienia nodarix-a"));
     EXPECT_EQ(table[3].Caption, QStringLiteral("Ustawienia modułu rozszerzeń Xet16"));
     EXPECT_EQ(table[4].Caption, QStringLiteral("Analizator nodarix-a"));
-    app();
     for (const auto& row : table)
         EXPECT_EQ(row.Create()->windowTitle(), row.Caption);
 }
 
 TEST(Startup, NoSwitchShowsTheWarningAndCreatesNoWindow) {
-    app();
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
@@ -82,7 +92,6 @@ TEST(Startup, NoSwitchShowsTheWarningAndCreatesNoWindow) {
 }
 
 TEST(Startup, AnalyserPlaceholderAndSharedStyle) {
-    app();
     TfmWindows_Analizer window;
     TDataModule1 dataModule;
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Analizator nodarix-a"));
