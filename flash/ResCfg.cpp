@@ -10,7 +10,11 @@ void LoadResCfg(const QString& fileName, TResCfg& resCfg) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray text = file.readAll();
+    ReadResCfg(file.readAll(), resCfg);
+}
+
+void ReadResCfg(QByteArrayView text, TResCfg& resCfg) {
+    resCfg = {};
     flash::ForEachLine({text.constData(), static_cast<std::size_t>(text.size())},
                        [&](int, std::string_view line) {
                            if (line.size() >= 3 && (line[0] == 'u' || line[0] == 's') && line[1] >= '1' &&

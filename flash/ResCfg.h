@@ -1,6 +1,7 @@
 #pragma once
 // The installer's own pages (u1.cgi to u8.cgi) and pictures (s1.gif to s8.gif) that a flash image
 // carries, and their list file "Res.txt".
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 
@@ -12,6 +13,8 @@ struct TResCfg {
 // Reads a list file: all slots are emptied first and stay empty when the file cannot be opened.
 // Lines "uK=PATH" and "sK=PATH" (K = 1 to 8, lower-case letter) set a slot; other lines are ignored.
 void LoadResCfg(const QString& fileName, TResCfg& resCfg);
+// The same for the list file's content.
+void ReadResCfg(QByteArrayView text, TResCfg& resCfg);
 
 // Writes all 16 lines, CR LF ended, replacing the file. False when it cannot be written.
 bool SaveResCfg(const QString& fileName, const TResCfg& resCfg);

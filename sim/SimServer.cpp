@@ -123,39 +123,20 @@ void SimServer::closeConnection(Connection& c) {
 }
 
 void SimServer::processBuffer(Connection& c) {
-    while (!c.closing && c.buffer.size() >= kHeaderSize) {
-        const QByteArray& b = c.buffer;
-        const std::uint8_t code = std::uint8_t(b[kOffCode]);
-        QString bad;
-        std::optional<int> expectedLength;
-        if (std::uint8_t(b[0]) != 0xD5 || std::uint8_t(b[1]) != 0x80 || std::uint8_t(b[2]) != 0x0D) {
-            bad = QStringLiteral("bad signature %1").arg(QString::fromLatin1(b.left(3).toHex(' ')));
-        } else if (std::uint8_t(b[kOffFixedF0]) != 0xF0 || readBe32(b, kOffFixedFF) != 0xFFFFFFFFu) {
-            bad =
-                QStringLiteral("bad fixed header bytes %1").arg(QString::fromLatin1(b.mid(7, 5).toHex(' ')));
-        } else if (!(expectedLength = requestPayloadLength(code))) {
-            bad = QStringLiteral("unknown request code %1").arg(hex2(code));
-        } else if (b[kOffArgument] != 0) {
-            bad = QStringLiteral("argument byte %1 in request %2, expected 0")
-                      .arg(hex2(std::uint8_t(b[kOffArgument])), hex2(code));
-        } else if (int(readBe16(b, kOffLength)) != *expectedLength) {
-            bad = QStringLiteral("request %1 announces %2 payload bytes, expected %3")
-                      .arg(hex2(code))
-                      .arg(readBe16(b, kOffLength))
-                      .arg(*expectedLength);
-        }
-        if (!bad.isEmpty()) {
+    while (!c.closing) {
+        RequestCut cut = cutRequest(c.buffer);
+        if (cut.kind == RequestCut::NeedMore)
+            return;
+        if (cut.kind == RequestCut::Bad) {
             // Anomalies are always reported, with or without --log.
-            log(QStringLiteral("[conn %1] bad frame: %2; closing the connection").arg(c.id).arg(bad));
+            log(QStringLiteral("[conn %1] bad frame: %2; closing the connection").arg(c.id).arg(cut.bad));
             closeConnection(c);
             return;
         }
-        const int total = kHeaderSize + *expectedLength;
-        if (c.buffer.size() < total)
-            return;
-        const QByteArray payload = c.buffer.mid(kHeaderSize, *expectedLength);
-        const std::uint32_t hash = readBe32(c.buffer, kOffHash);
-        c.buffer.remove(0, total);
+        const std::uint8_t code = cut.code;
+        const std::uint32_t hash = cut.hash;
+        const QByteArray payload = std::move(cut.payload);
+        c.buffer.remove(0, cut.size);
 
         if (m_config.passwordHash && hash != *m_config.passwordHash) {
             logExchange(c, QStringLiteral("%1 %2 -> dropped: password hash %3 does not match")

@@ -88,6 +88,43 @@ std::optional<int> requestPayloadLength(std::uint8_t code) {
     }
 }
 
+RequestCut cutRequest(const QByteArray& b) {
+    RequestCut cut;
+    if (b.size() < kHeaderSize)
+        return cut;
+    const std::uint8_t code = std::uint8_t(b[kOffCode]);
+    std::optional<int> expectedLength;
+    if (std::uint8_t(b[0]) != 0xD5 || std::uint8_t(b[1]) != 0x80 || std::uint8_t(b[2]) != 0x0D) {
+        cut.bad = QStringLiteral("bad signature %1").arg(QString::fromLatin1(b.left(3).toHex(' ')));
+    } else if (std::uint8_t(b[kOffFixedF0]) != 0xF0 || readBe32(b, kOffFixedFF) != 0xFFFFFFFFu) {
+        cut.bad =
+            QStringLiteral("bad fixed header bytes %1").arg(QString::fromLatin1(b.mid(7, 5).toHex(' ')));
+    } else if (!(expectedLength = requestPayloadLength(code))) {
+        cut.bad = QStringLiteral("unknown request code %1").arg(hex2(code));
+    } else if (b[kOffArgument] != 0) {
+        cut.bad = QStringLiteral("argument byte %1 in request %2, expected 0")
+                      .arg(hex2(std::uint8_t(b[kOffArgument])), hex2(code));
+    } else if (int(readBe16(b, kOffLength)) != *expectedLength) {
+        cut.bad = QStringLiteral("request %1 announces %2 payload bytes, expected %3")
+                      .arg(hex2(code))
+                      .arg(readBe16(b, kOffLength))
+                      .arg(*expectedLength);
+    }
+    if (!cut.bad.isEmpty()) {
+        cut.kind = RequestCut::Bad;
+        return cut;
+    }
+    const int total = kHeaderSize + *expectedLength;
+    if (b.size() < total)
+        return cut;
+    cut.kind = RequestCut::Frame;
+    cut.code = code;
+    cut.hash = readBe32(b, kOffHash);
+    cut.payload = b.mid(kHeaderSize, *expectedLength);
+    cut.size = total;
+    return cut;
+}
+
 QString requestName(std::uint8_t code) {
     switch (code) {
     case kReqVersion:

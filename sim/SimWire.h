@@ -98,6 +98,20 @@ QByteArray replyFrame(std::uint8_t code, std::uint8_t argument, const QByteArray
 // not know.
 std::optional<int> requestPayloadLength(std::uint8_t code);
 
+// What the front of a client's byte stream holds.
+struct RequestCut {
+    enum Kind { NeedMore, Bad, Frame } kind = NeedMore;
+    QString bad;            // Bad: why the stream cannot go on (the connection is closed)
+    std::uint8_t code = 0;  // Frame: the request
+    std::uint32_t hash = 0; // Frame: the password hash it carries
+    QByteArray payload;     // Frame: exactly the payload its code requires
+    int size = 0;           // Frame: bytes the request takes from the front of the stream
+};
+
+// Cuts the first request from `stream`. A header is judged as soon as its 16 bytes are there, so
+// a bad one is refused without waiting for a payload it may announce.
+RequestCut cutRequest(const QByteArray& stream);
+
 // Short name of a request code for the log ("version", "flash-read", ...).
 QString requestName(std::uint8_t code);
 
