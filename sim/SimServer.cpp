@@ -179,19 +179,23 @@ void SimServer::processBuffer(Connection& c) {
     }
 }
 
+// A block address outside the area (or not on a block boundary) closes the connection unanswered.
+SimServer::Result SimServer::refusedAddress(Area area, std::uint32_t address) const {
+    Result r;
+    r.outcome = QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
+                    .arg(hex6(address))
+                    .arg(m_memory.area(area).size());
+    r.close = true;
+    r.refused = true;
+    return r;
+}
+
 SimServer::Result SimServer::handleBlockRead(Area area, std::uint8_t replyCode, const QByteArray& payload) {
     Result r;
     const std::uint32_t address = readBe24(payload, 0);
     const auto block = (address % kBlockSize == 0) ? m_memory.readBlock(area, address) : std::nullopt;
-    if (!block) {
-        r.outcome =
-            QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
-                .arg(hex6(address))
-                .arg(m_memory.area(area).size());
-        r.close = true;
-        r.refused = true;
-        return r;
-    }
+    if (!block)
+        return refusedAddress(area, address);
     r.reply = Reply{replyCode, 0, payload.left(kAddressSize) + *block};
     r.outcome = QStringLiteral("%1 ok").arg(hex2(replyCode));
     return r;
@@ -200,15 +204,8 @@ SimServer::Result SimServer::handleBlockRead(Area area, std::uint8_t replyCode, 
 SimServer::Result SimServer::handleBlockWrite(Area area, std::uint8_t replyCode, const QByteArray& payload) {
     Result r;
     const std::uint32_t address = readBe24(payload, 0);
-    if (address % kBlockSize != 0 || !m_memory.writeBlock(area, address, payload.mid(kAddressSize))) {
-        r.outcome =
-            QStringLiteral("refused: address %1 is not a block inside the %2-byte area; connection closed")
-                .arg(hex6(address))
-                .arg(m_memory.area(area).size());
-        r.close = true;
-        r.refused = true;
-        return r;
-    }
+    if (address % kBlockSize != 0 || !m_memory.writeBlock(area, address, payload.mid(kAddressSize)))
+        return refusedAddress(area, address);
     markChanged(false);
     r.reply = Reply{replyCode, 0, payload.left(kAddressSize)};
     r.outcome = QStringLiteral("%1 ok, stored").arg(hex2(replyCode));

@@ -71,6 +71,7 @@ private:
     Result handleRequest(std::uint8_t code, const QByteArray& payload);
     Result handleBlockRead(Area area, std::uint8_t replyCode, const QByteArray& payload);
     Result handleBlockWrite(Area area, std::uint8_t replyCode, const QByteArray& payload);
+    Result refusedAddress(Area area, std::uint32_t address) const;
     void storeExtRecord(int module, const QByteArray& record);
     void showExtRecord(int module, const QByteArray& record) const;
     // Counts the exchange against the fault plan; true when the fault hits it.

@@ -76,7 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"WrongAddress", {"--fault", "wrong-address"}, {"read", "qpb-settings", "-o", "OUT"}, 5, kBroken},
         FaultCase{"TenthBlockFails", {"--fault", "wrong-address,fault-after=9"}, {"read", "qpb-vars", "-o", "OUT"}, 5,
                   kBroken},
-        FaultCase{"CloseAfterFirstBlock", {"--fault", "close-after=1"}, {"read", "qpa-texts", "-o", "OUT"}, 3, kSilent},
+        // Closed without a reply. (A close after a reply may be seen before the next cycle, which then
+        // reconnects as it should, so only this form fails the same way every time.)
+        FaultCase{"ClosedWithoutReply", {"--fault", "close-after=0"}, {"read", "qpa-texts", "-o", "OUT"}, 3, kSilent},
         FaultCase{"AckRefused", {"--fault", "ack=0"}, {"ext-save", "2", "FILE"}, 5, kBroken},
         FaultCase{"AckMeaningless", {"--fault", "ack=2"}, {"ext-save", "2", "FILE"}, 4, kBroken},
         FaultCase{"AckDone", {}, {"ext-save", "3", "FILE"}, 0, {}},
