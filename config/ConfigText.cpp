@@ -16,7 +16,9 @@ constexpr char16_t kCircuitDelimiters[] = u"\"'!`";
 const QStringView kCircuitEscapes(kCircuitDelimiters, 4);
 
 QString hex2(int n) {
-    return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper();
+    QString out;
+    AppendHex2(out, static_cast<unsigned>(n));
+    return out;
 }
 
 bool fail(std::int32_t code) {

@@ -6,12 +6,6 @@ namespace {
 
 const QLatin1String kCrLf("\r\n");
 
-void appendHex2(QString& out, unsigned v) {
-    static const char digits[] = "0123456789ABCDEF";
-    out += QLatin1Char(digits[(v >> 4) & 15]);
-    out += QLatin1Char(digits[v & 15]);
-}
-
 qint32 numberEntry(const quint8* table, int index) {
     return le::GetS32(table + 4 * index);
 }
@@ -70,14 +64,14 @@ bool appendPin(QString& out, const ConstLogicImage& image, QLatin1String name, P
         out += QLatin1String(" \"");
         if (!digital) {
             out += QLatin1Char('a');
-            appendHex2(out, circuit);
+            AppendHex2(out, circuit);
         } else if (input && circuit == 254) {
             out += QLatin1String("d=0");
         } else if (input && circuit == 255) {
             out += QLatin1String("d=1");
         } else {
             out += QLatin1Char('d');
-            appendHex2(out, circuit);
+            AppendHex2(out, circuit);
         }
         out += QLatin1Char('"');
     }
@@ -112,7 +106,7 @@ void appendParam(QString& out, const ConstLogicImage& image, const MacroParam& p
             out += EncodeField(image.setText + std::size_t(v - 1) * image.textWidth, image.textWidth);
         } else {
             out += QLatin1String("V`");
-            appendHex2(out, v - 129);
+            AppendHex2(out, v - 129);
         }
         out += QLatin1Char('`');
         return;
@@ -134,7 +128,7 @@ void appendParam(QString& out, const ConstLogicImage& image, const MacroParam& p
             out += FormatValue(numberEntry(image.setNumer, v - 1), p.format, QLatin1Char('.'), false);
         } else {
             out += QLatin1String("V`");
-            appendHex2(out, v - 129);
+            AppendHex2(out, v - 129);
         }
         out += QLatin1Char('`');
         return;
@@ -171,7 +165,7 @@ void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering num
     for (int r = 0; r < kind->instances; ++r) {
         line.clear();
         line += QLatin1String("\tM");
-        appendHex2(line, unsigned(c));
+        AppendHex2(line, unsigned(c));
         line += QLatin1Char(':');
         line += kind->strippedHead;
         line += QLatin1Char(char('1' + r));
@@ -221,31 +215,20 @@ bool numberingFor(LogicEdition edition, const QString& version, QChar pcb, Numbe
     return true;
 }
 
-template <class Config> ConstLogicImage viewOf(const Config& image) {
-    ConstLogicImage v;
-    v.setMacro = reinterpret_cast<const quint8*>(image.Set_Macro);
+// A view of a configuration's logic fields; read-only when the configuration is const.
+template <class Config> auto viewOf(Config& image) {
+    using Byte = std::conditional_t<std::is_const_v<Config>, const quint8, quint8>;
+    using Plain = std::remove_const_t<Config>;
+    LogicImageOf<Byte> v;
+    v.setMacro = reinterpret_cast<Byte*>(image.Set_Macro);
     v.cellType = image.CellType;
-    v.cellCount = Config::kCellCount;
+    v.cellCount = Plain::kCellCount;
     v.paramCell = image.Param_Cell.Time[0];
     v.setText = image.Set_Text[0];
-    v.textCount = Config::kTextCount;
-    v.textWidth = Config::kTextWidth;
+    v.textCount = Plain::kTextCount;
+    v.textWidth = Plain::kTextWidth;
     v.setNumer = image.Set_Numer[0];
-    v.numerCount = Config::kNumerCount;
-    return v;
-}
-
-template <class Config> LogicImage viewOf(Config& image) {
-    LogicImage v;
-    v.setMacro = reinterpret_cast<quint8*>(image.Set_Macro);
-    v.cellType = image.CellType;
-    v.cellCount = Config::kCellCount;
-    v.paramCell = image.Param_Cell.Time[0];
-    v.setText = image.Set_Text[0];
-    v.textCount = Config::kTextCount;
-    v.textWidth = Config::kTextWidth;
-    v.setNumer = image.Set_Numer[0];
-    v.numerCount = Config::kNumerCount;
+    v.numerCount = Plain::kNumerCount;
     return v;
 }
 

@@ -130,6 +130,11 @@ void DropLine(QString& text) {
 bool IsDecDigit(QChar c) {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
+void AppendHex2(QString& out, unsigned byte) {
+    out += QLatin1Char(kHexDigits[(byte >> 4) & 0xF]);
+    out += QLatin1Char(kHexDigits[byte & 0xF]);
+}
+
 int HexDigitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')

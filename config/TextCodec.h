@@ -27,6 +27,8 @@ void DropLine(QString& text);
 
 bool IsDecDigit(QChar c);
 bool IsHexDigit(QChar c);
+// Appends a byte as two upper-case hexadecimal digits.
+void AppendHex2(QString& out, unsigned byte);
 // The value of a hexadecimal digit (either case), or -1.
 int HexDigitValue(QChar c);
 
