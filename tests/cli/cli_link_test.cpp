@@ -1,4 +1,5 @@
 // nodarix-cli's controller commands against the simulator: exit codes, messages, refused input.
+#include "tests/support/ApplicationEnvironment.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 
@@ -11,13 +12,8 @@
 
 namespace {
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "cli_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment<QCoreApplication>);
 
 QStringList linkTo(const SimProcess& sim, int timeoutMs = 2000) {
     return {QStringLiteral("--host"), sim.host(), QStringLiteral("--port"), QString::number(sim.port()),
@@ -48,7 +44,6 @@ class Faults : public ::testing::TestWithParam<FaultCase> {};
 } // namespace
 
 TEST_P(Faults, MapToExitCodeAndStatusText) {
-    app();
     const FaultCase& c = GetParam();
     SimProcess sim(c.simArguments);
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
@@ -86,7 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliLink, VersionFieldsAndImageRoundTrips) {
-    app();
     SimProcess sim({"--edition", "QPA", "--version-text", "V4.0.1", "--pcb", "C", "--jumper", "--serial", "SN42",
                     "--language", "IT"});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
@@ -119,7 +113,6 @@ TEST(CliLink, VersionFieldsAndImageRoundTrips) {
 }
 
 TEST(CliLink, RestartThenControllerIsAwayForAWhile) {
-    app();
     SimProcess sim({"--restart-ms", "3000"});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     EXPECT_EQ(RunCli(linkTo(sim) + QStringList{"restart"}).exitCode, 0);
@@ -127,7 +120,6 @@ TEST(CliLink, RestartThenControllerIsAwayForAWhile) {
 }
 
 TEST(CliLink, RefusesBadInputBeforeConnecting) {
-    app();
     QTemporaryDir dir;
     const QString small = writeTemp(dir, QStringLiteral("small.bin"), QByteArray(100, '\0'));
     const QString record = writeTemp(dir, QStringLiteral("record.bin"), QByteArray(166, '\0'));

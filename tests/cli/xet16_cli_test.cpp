@@ -15,14 +15,6 @@
 
 namespace {
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "cli_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        static QCoreApplication instance(argc, argv);
-}
-
 // Every run names a loopback controller, so that no mistake can reach a real one.
 CliRun xet16(const QStringList& options, quint16 port = 9, int timeoutMs = 1000) {
     return RunCli(QStringList{"--host", "127.0.0.1", "--port", QString::number(port), "--timeout",
@@ -57,7 +49,6 @@ void PrintTo(const DumpCase& c, std::ostream* os) {
 class Xet16Dump : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(Xet16Dump, WritesTheRecord) {
-    ensureApp();
     QTemporaryDir dir;
     const QString file = dir.filePath("xet16.bin");
     const CliRun r = xet16(GetParam().options + QStringList{"--dump", file});
@@ -101,7 +92,6 @@ void PrintTo(const RefusalCase& c, std::ostream* os) {
 class Xet16Refused : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(Xet16Refused, ExitsWithUsageAndWritesNothing) {
-    ensureApp();
     QTemporaryDir dir;
     const QString file = dir.filePath("xet16.bin");
     const CliRun r = xet16(GetParam().options + QStringList{"--dump", file});
@@ -124,7 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST(Xet16Send, TheControllerGetsTheSameRecordAsTheDump) {
-    ensureApp();
     QTemporaryDir dir;
     const QString state = dir.filePath("sim.state");
     SimProcess sim({"--state", state});
@@ -159,7 +148,6 @@ void PrintTo(const OutcomeCase& c, std::ostream* os) {
 class Xet16Outcome : public ::testing::TestWithParam<OutcomeCase> {};
 
 TEST_P(Xet16Outcome, ExitCodeAndStatusText) {
-    ensureApp();
     SimProcess sim({"--fault", GetParam().fault.join(',')});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     const CliRun r = xet16({"--module", "2"}, sim.port(), 500);

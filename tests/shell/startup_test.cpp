@@ -2,6 +2,7 @@
 // analyser's placeholder window.
 #include "shell/DataModule.h"
 #include "shell/Startup.h"
+#include "tests/support/ApplicationEnvironment.h"
 #include "windows/Analizer.h"
 #include "windows/SwitchTable.h"
 
@@ -17,23 +18,8 @@
 
 namespace {
 
-// One application object for the whole run, destroyed at its end so nothing of it outlives main().
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "shell_tests";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { application.reset(); }
-
-private:
-    std::unique_ptr<QApplication> application;
-};
-
 [[maybe_unused]] ::testing::Environment* const kApplication =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment<QApplication>);
 
 struct SwitchCase {
     const char* name;
