@@ -2,6 +2,7 @@
 // Runs one controller task through a task pool and polls it as a window would, showing the
 // progress of transfers on stderr. Shared by every command that talks to a controller.
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "comm/CommTask.h"
 
 #include <functional>
@@ -15,10 +16,5 @@ TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTa
 
 // The exit code and message for an end status; prints the message on stderr unless it is STATRESOK.
 int finish(TStatus status);
-
-// Reads a whole file that must have exactly `size` bytes; prints a clear error otherwise.
-bool readExactFile(const QString& path, qsizetype size, QByteArray& out);
-// Writes a file atomically; prints a clear error on failure.
-bool writeFile(const QString& path, const QByteArray& data);
 
 } // namespace cli

@@ -1,12 +1,12 @@
 // "config": offline conversion and checking of configuration images and texts, with the same
 // routines the windows use, so that installers can convert and check backups without a controller.
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "config/Records.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cstdio>
 #include <cstring>
@@ -189,17 +189,8 @@ template <class Record> int loadImage(const QString& path, Record& record, const
     return kExitOk;
 }
 
-bool saveBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        printError(QStringLiteral("nodarix-cli config: cannot write %1: %2").arg(path, f.errorString()));
-        return false;
-    }
-    return true;
-}
-
 template <class Record> bool saveImage(const QString& path, const Record& record) {
-    return path.isEmpty() || saveBytes(path, QByteArray(reinterpret_cast<const char*>(&record),
+    return path.isEmpty() || writeFile(path, QByteArray(reinterpret_cast<const char*>(&record),
                                                         static_cast<qsizetype>(sizeof record)));
 }
 
@@ -288,7 +279,7 @@ template <class E> int toText(const Options& o) {
         std::fflush(stdout);
         return kExitOk;
     }
-    return saveBytes(o.out, bytes) ? kExitOk : kExitFailure;
+    return writeFile(o.out, bytes) ? kExitOk : kExitFailure;
 }
 
 template <class E> int fromText(const Options& o) {

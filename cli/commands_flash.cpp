@@ -1,5 +1,6 @@
 // Commands of the flash area: building flash images, and packing and unpacking stored firmware.
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "flash/FirmwareStore.h"
 #include "flash/FlashImage.h"
 #include "flash/NamedResources.h"
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -42,14 +42,6 @@ std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
         return std::nullopt;
     }
     return bytes;
-}
-
-bool writeFile(const QString& path, const char* data, qsizetype size) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data, size) == size && file.commit())
-        return true;
-    printError(QStringLiteral("nodarix-cli: cannot write \"%1\": %2").arg(path, file.errorString()));
-    return false;
 }
 
 // Options of the form --name VALUE and flags; anything else is an error. Returns false (after
@@ -145,7 +137,7 @@ int flashBuild(const QStringList& args) {
         printError(QStringLiteral("nodarix-cli: the flash image cannot be built: %1").arg(failure.Reason));
         return kExitFlashBuild;
     }
-    if (!writeFile(output, reinterpret_cast<const char*>(FlashImage()), kFlashImageBytes))
+    if (!writeFile(output, QByteArrayView(FlashImage(), kFlashImageBytes)))
         return kExitFailure;
     // An F405 firmware image has no directory, so the builder reports no free space for it.
     printLine(freeSpace < 0 ? QStringLiteral("none") : QString::number(freeSpace));
@@ -181,7 +173,7 @@ int firmwarePackOrUnpack(const QStringList& args) {
         printError(QStringLiteral("nodarix-cli: \"%1\": %2").arg(input, error));
         return kExitUsage;
     }
-    return writeFile(output, out.constData(), out.size()) ? kExitOk : kExitFailure;
+    return writeFile(output, out) ? kExitOk : kExitFailure;
 }
 
 const Registrar registrar({
