@@ -1,6 +1,7 @@
 // The extension module window: its lists against the record, its look, and a whole send against
 // a peer on loopback with the outcome answered in a message box.
 #include "shell/DataModule.h"
+#include "tests/support/ApplicationEnvironment.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/SimState.h"
 #include "windows/Xetv3Set.h"
@@ -26,25 +27,20 @@ namespace {
 
 // The window runs in the application and style the tool gives it: gtest_main provides main(), so
 // the application object and the data module (the dark style) are made here, and ended in order.
-class WindowsEnvironment : public ::testing::Environment {
+class WindowsEnvironment : public ApplicationEnvironment<QApplication> {
 public:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "windows_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            app = std::make_unique<QApplication>(argc, argv);
+        ApplicationEnvironment::SetUp();
         QApplication::setQuitOnLastWindowClosed(false); // the tests close windows and go on
         if (!DataModule1)
             dataModule = std::make_unique<TDataModule1>();
     }
     void TearDown() override {
         dataModule.reset();
-        app.reset();
+        ApplicationEnvironment::TearDown();
     }
 
 private:
-    std::unique_ptr<QApplication> app;
     std::unique_ptr<TDataModule1> dataModule;
 };
 
