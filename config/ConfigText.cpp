@@ -331,31 +331,32 @@ bool readConfigText(QString& text, std::uint8_t& autoPlace, bool keepCurrent, TA
     return true;
 }
 
+// The sections both editions share: version line, settings, logic, circuits and texts.
+template <class Config, class Texts>
+void writeSections(QString& out, qsizetype expectedSize, const char* edition, const QString& version, QChar pcb,
+                   const Config& config, bool OnlyConfigured, const Texts& texts, int textCount) {
+    out.reserve(expectedSize);
+    out += versionLine(version, edition, pcb);
+    writeSettings(out, config);
+    out += QLatin1String("#logic\r\n");
+    out += WriteLogicSection(config, version, pcb, OnlyConfigured);
+    writeCircuits(out, config, OnlyConfigured);
+    writeTexts(out, texts, textCount, OnlyConfigured);
+}
+
 } // namespace
 
 QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config,
                         bool OnlyConfigured, const TNodarixQPAText& texts) {
     QString out;
-    out.reserve(64 * 1024);
-    out += versionLine(version, "QPA", pcb);
-    writeSettings(out, config);
-    out += QLatin1String("#logic\r\n");
-    out += WriteLogicSection(config, version, pcb, OnlyConfigured);
-    writeCircuits(out, config, OnlyConfigured);
-    writeTexts(out, texts, 127, OnlyConfigured);
+    writeSections(out, 64 * 1024, "QPA", version, pcb, config, OnlyConfigured, texts, 127);
     return out;
 }
 
 QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config,
                         bool OnlyConfigured, const TNodarixQPBVars& vars) {
     QString out;
-    out.reserve(256 * 1024);
-    out += versionLine(version, "QPB", pcb);
-    writeSettings(out, config);
-    out += QLatin1String("#logic\r\n");
-    out += WriteLogicSection(config, version, pcb, OnlyConfigured);
-    writeCircuits(out, config, OnlyConfigured);
-    writeTexts(out, vars, TNodarixQPBVars::kTextCount, OnlyConfigured);
+    writeSections(out, 256 * 1024, "QPB", version, pcb, config, OnlyConfigured, vars, TNodarixQPBVars::kTextCount);
     out += QLatin1String("#numer\r\n");
     for (int n = 0; n < TNodarixQPBVars::kNumerCount; ++n) {
         const std::int32_t v = le::GetS32(vars.Var_Numer[n]);

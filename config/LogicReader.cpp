@@ -619,22 +619,29 @@ bool ReadLogicSection(QStringView text, qsizetype& pos, const LogicImage& image,
     return reader.run();
 }
 
-bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
-                      TACircuitRemap& analog) {
+namespace {
+
+// The string-consuming form: the text read is removed from the front of the caller's text.
+template <class Config>
+bool readAndConsume(QString& text, Config& image, LogicEdition edition, quint8& AutoPlace, TDCircuitRemap& digital,
+                    TACircuitRemap& analog) {
     qsizetype pos = 0;
-    const bool ok = ReadLogicSection(text, pos, logicImage(image), LogicEdition::QPA, AutoPlace,
-                                     digital.DCircuitConns, analog.ACircuitConns);
+    const bool ok = ReadLogicSection(text, pos, logicImage(image), edition, AutoPlace, digital.DCircuitConns,
+                                     analog.ACircuitConns);
     text.remove(0, pos);
     return ok;
 }
 
+} // namespace
+
+bool ReadLogicSection(QString& text, TNodarixQPAConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
+                      TACircuitRemap& analog) {
+    return readAndConsume(text, image, LogicEdition::QPA, AutoPlace, digital, analog);
+}
+
 bool ReadLogicSection(QString& text, TNodarixQPBConfig& image, quint8& AutoPlace, TDCircuitRemap& digital,
                       TACircuitRemap& analog) {
-    qsizetype pos = 0;
-    const bool ok = ReadLogicSection(text, pos, logicImage(image), LogicEdition::QPB, AutoPlace,
-                                     digital.DCircuitConns, analog.ACircuitConns);
-    text.remove(0, pos);
-    return ok;
+    return readAndConsume(text, image, LogicEdition::QPB, AutoPlace, digital, analog);
 }
 
 int InternText(QStringView value, quint8* table, int entrySize, int entryCount) {

@@ -18,38 +18,52 @@ QString demoText(const char* name) {
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
 }
 
-TEST(DemoConfig, QpbDemoReadsAndRoundTrips) {
-    const QString text = demoText("demo-qpb.ndrx");
+// Each edition's reader and writer, so that one round trip serves both demos.
+struct Qpb {
+    using Config = TNodarixQPBConfig;
+    using Companion = TNodarixQPBVars;
+    static constexpr const char* kFile = "demo-qpb.ndrx";
+    static bool read(const QString& t, std::uint8_t& a, TACircuitRemap& an, TDCircuitRemap& d, Companion& c,
+                     Config& cfg) {
+        return TextToConfigQPB(t, a, false, an, d, c, cfg);
+    }
+    static QString write(const Config& cfg, const Companion& c) {
+        return ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), cfg, true, c);
+    }
+};
+
+struct Qpa {
+    using Config = TNodarixQPAConfig;
+    using Companion = TNodarixQPAText;
+    static constexpr const char* kFile = "demo-qpa.ndrx";
+    static bool read(const QString& t, std::uint8_t& a, TACircuitRemap& an, TDCircuitRemap& d, Companion& c,
+                     Config& cfg) {
+        return TextToConfigQPA(t, a, false, an, d, c, cfg);
+    }
+    static QString write(const Config& cfg, const Companion& c) {
+        return ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), cfg, true, c);
+    }
+};
+
+template <class Edition> class DemoConfig : public ::testing::Test {};
+using Editions = ::testing::Types<Qpb, Qpa>;
+TYPED_TEST_SUITE(DemoConfig, Editions);
+
+TYPED_TEST(DemoConfig, ReadsAndRoundTrips) {
+    const QString text = demoText(TypeParam::kFile);
     ASSERT_FALSE(text.isEmpty());
-    auto config = std::make_unique<TNodarixQPBConfig>();
-    auto vars = std::make_unique<TNodarixQPBVars>();
+    auto config = std::make_unique<typename TypeParam::Config>();
+    auto companion = std::make_unique<typename TypeParam::Companion>();
     TACircuitRemap analog;
     TDCircuitRemap digital;
     std::uint8_t autoPlace = 0;
-    ASSERT_TRUE(TextToConfigQPB(text, autoPlace, false, analog, digital, *vars, *config))
+    ASSERT_TRUE(TypeParam::read(text, autoPlace, analog, digital, *companion, *config))
         << ConfigErrorText().toStdString();
     EXPECT_EQ(autoPlace, 0);
-    const QString written = ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *vars);
-    ASSERT_TRUE(TextToConfigQPB(written, autoPlace, false, analog, digital, *vars, *config));
-    EXPECT_EQ(ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *vars), written);
+    const QString written = TypeParam::write(*config, *companion);
+    ASSERT_TRUE(TypeParam::read(written, autoPlace, analog, digital, *companion, *config));
+    EXPECT_EQ(TypeParam::write(*config, *companion), written);
     EXPECT_FALSE(written.contains(QStringLiteral("temp_"))) << "every circuit of the logic is named";
-}
-
-TEST(DemoConfig, QpaDemoReadsAndRoundTrips) {
-    const QString text = demoText("demo-qpa.ndrx");
-    ASSERT_FALSE(text.isEmpty());
-    auto config = std::make_unique<TNodarixQPAConfig>();
-    auto texts = std::make_unique<TNodarixQPAText>();
-    TACircuitRemap analog;
-    TDCircuitRemap digital;
-    std::uint8_t autoPlace = 0;
-    ASSERT_TRUE(TextToConfigQPA(text, autoPlace, false, analog, digital, *texts, *config))
-        << ConfigErrorText().toStdString();
-    const QString written =
-        ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *texts);
-    ASSERT_TRUE(TextToConfigQPA(written, autoPlace, false, analog, digital, *texts, *config));
-    EXPECT_EQ(ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config, true, *texts), written);
-    EXPECT_FALSE(written.contains(QStringLiteral("temp_")));
 }
 
 } // namespace
