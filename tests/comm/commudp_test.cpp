@@ -1,0 +1,134 @@
+// Discovery: the request bytes, the judging and reading of answers, and the entry list.
+#include "comm/CommUdp.h"
+#include "tests/support/ApplicationEnvironment.h"
+
+#include <QCoreApplication>
+#include <QNetworkInterface>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment<QCoreApplication>);
+
+// A complete 98-byte discovery answer; the parts a case changes are given as arguments.
+QByteArray answer(const QByteArray& name = "Salon", quint16 port = 7080, const QByteArray& address = "\xC0\xA8\x01\x14") {
+    QByteArray d;
+    d.append('\xD5').append("NodaRix").append("\0\0\0\x07", 4).append("rx").append(2, '\0');
+    d.append("\xD5\x80\x0D", 3).append(4, '\0').append('\xF0').append(4, '\xFF').append('\xC0').append('\0');
+    d.append('\0').append('\x42'); // payload length 66
+    QByteArray p(66, '\0');
+    p.replace(0, 6, "V4.1.3");
+    p.replace(6, 4, "F405");
+    p.replace(10, 3, "QPB");
+    p.replace(13, 8, "12345678");
+    p.replace(21, 2, "PL");
+    p[23] = '\x05';
+    p.replace(24, 6, QByteArray::fromHex("001A2B3C4D5E"));
+    p.replace(30, 4, QByteArray::fromHex("FFFFFF00"));
+    p.replace(34, 4, QByteArray::fromHex("C0A80101"));
+    p.replace(38, name.size() > 16 ? 16 : name.size(), name.left(16));
+    p[54] = '\x01';
+    p[56] = static_cast<char>(port & 0xFF);
+    p[57] = static_cast<char>(port >> 8);
+    p.replace(58, 4, address);
+    p.replace(62, 4, QByteArray::fromHex("08080808"));
+    return d + p;
+}
+
+const QHostAddress kPeer(QStringLiteral("10.77.0.2"));
+
+} // namespace
+
+TEST(DiscoveryRequest, Bytes) {
+    EXPECT_EQ(udp::DiscoveryRequest().toHex(),
+              QByteArray("d54e6f6461526978000000007478" "0000" "d5800d00000000f0ffffffffc0000000"));
+}
+
+TEST(DiscoveryAnswer, FieldsOfACompleteAnswer) {
+    const auto fields = udp::ParseDiscoveryAnswer(answer());
+    ASSERT_TRUE(fields);
+    ASSERT_EQ(fields->size(), 14);
+    EXPECT_EQ(fields->at(0), QStringLiteral("V4.1.3"));
+    EXPECT_EQ(fields->at(2), QStringLiteral("QPB"));
+    EXPECT_EQ(fields->at(5), QStringLiteral("0_2_____"));
+    EXPECT_EQ(fields->at(6), QStringLiteral("00-1A-2B-3C-4D-5E"));
+    EXPECT_EQ(fields->at(7), QStringLiteral("255.255.255.0"));
+    EXPECT_EQ(fields->at(9), QStringLiteral("Salon"));
+    EXPECT_EQ(fields->at(10), QStringLiteral("1"));
+    EXPECT_EQ(fields->at(11), QStringLiteral("7080"));
+    EXPECT_EQ(fields->at(12), QStringLiteral("192.168.1.20"));
+    EXPECT_EQ(fields->at(13), QStringLiteral("8.8.8.8"));
+    // Raw fields keep their zero bytes: all 2 bytes of field 4, all 8 of field 3.
+    EXPECT_EQ(fields->at(3).size(), 8);
+}
+
+TEST(DiscoveryAnswer, NameUpToZeroOrSixteenCharacters) {
+    EXPECT_EQ(udp::ParseDiscoveryAnswer(answer("AB"))->at(9), QStringLiteral("AB"));
+    EXPECT_EQ(udp::ParseDiscoveryAnswer(answer("ABCDEFGHIJKLMNOP"))->at(9), QStringLiteral("ABCDEFGHIJKLMNOP"));
+}
+
+struct Refused {
+    const char* name;
+    QByteArray datagram;
+};
+
+class DiscoveryAnswerRefused : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(DiscoveryAnswerRefused, IsIgnored) { EXPECT_FALSE(udp::ParseDiscoveryAnswer(GetParam().datagram)); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Datagrams, DiscoveryAnswerRefused,
+    ::testing::Values(Refused{"Empty", {}}, Refused{"OneShort", answer().left(97)},
+                      Refused{"HeaderOnly", answer().left(32)},
+                      Refused{"AnotherComputersScan", udp::DiscoveryRequest()},
+                      Refused{"TxDirection", QByteArray(answer()).replace(12, 2, "tx")},
+                      Refused{"ForeignName", QByteArray(answer()).replace(1, 7, "Another")},
+                      Refused{"NoMark", QByteArray(answer()).replace(0, 1, "\x00")},
+                      Refused{"NoFrameMark", QByteArray(answer()).replace(16, 1, "\x00")},
+                      Refused{"OtherCode", QByteArray(answer()).replace(28, 1, "\xC1")},
+                      Refused{"LengthBeyondDatagram", QByteArray(answer()).replace(30, 2, "\x00\x43")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommUdp, EntriesAndFieldLookup) {
+    TCommUdp udp;
+    udp.HandleDatagram(answer("Kuchnia", 7081, QByteArray::fromHex("0A4D0002")), kPeer);
+    udp.HandleDatagram(QByteArray("foreign"), kPeer);
+    udp.HandleDatagram(answer("Salon", 7080), kPeer);
+    ASSERT_EQ(udp.ScanCount(), 2);
+    EXPECT_EQ(udp.GetScanParam(0, 12), QStringLiteral("10.77.0.2"));
+    EXPECT_EQ(udp.GetScanParam(0, 11), QStringLiteral("7081"));
+    EXPECT_EQ(udp.GetScanParam(1, 13), QStringLiteral("8.8.8.8"));
+    EXPECT_EQ(udp.GetScanParam(-1, 12), QString());
+    EXPECT_EQ(udp.GetScanParam(2, 12), QString());
+    EXPECT_EQ(udp.GetScanParam(0, 14), QString());
+    EXPECT_EQ(udp.Entries().at(1).count(QLatin1Char(';')), 13);
+    EXPECT_TRUE(udp.Entries().at(1).endsWith(QStringLiteral(";192.168.1.20;8.8.8.8")));
+}
+
+// A name holding ";" would shift the later fields of the entry text; the lookup keeps the
+// fields as they were parsed, so the address and port stay right.
+TEST(CommUdp, SemicolonInNameKeepsAddressAndPort) {
+    TCommUdp udp;
+    udp.HandleDatagram(answer("Dom;Garaz", 7082), kPeer);
+    ASSERT_EQ(udp.ScanCount(), 1);
+    EXPECT_EQ(udp.GetScanParam(0, 9), QStringLiteral("Dom;Garaz"));
+    EXPECT_EQ(udp.GetScanParam(0, 11), QStringLiteral("7082"));
+    EXPECT_EQ(udp.GetScanParam(0, 12), QStringLiteral("192.168.1.20"));
+    EXPECT_TRUE(udp.Entries().at(0).contains(QStringLiteral(";Dom;Garaz;")));
+}
+
+TEST(CommUdp, OwnBroadcastIsDroppedAndScanEmptiesTheList) {
+    TCommUdp udp;
+    udp.HandleDatagram(answer(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(udp.ScanCount(), 0);
+    udp.HandleDatagram(answer(), kPeer);
+    EXPECT_EQ(udp.ScanCount(), 1);
+    // A scan broadcasts: only where this process sees no address but loopback.
+    for (const QHostAddress& own : QNetworkInterface::allAddresses())
+        if (!own.isLoopback())
+            GTEST_SKIP() << "a scan would broadcast from " << own.toString().toStdString();
+    udp.ScanNodarixs();
+    EXPECT_EQ(udp.ScanCount(), 0);
+}
