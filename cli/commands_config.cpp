@@ -4,10 +4,10 @@
 #include "cli/CliFiles.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
+#include "config/ConfigTextFile.h"
 #include "config/Records.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,7 +35,8 @@ const char kHelp[] =
     "           also after a failed read (they then hold the part read before the failing line).\n"
     "check      the same read without output files.\n"
     "\n"
-    "Text files may have CR LF, LF or mixed line ends and a byte-order mark; otherwise they are UTF-8.\n"
+    "Text files may have CR LF, LF or mixed line ends and a byte-order mark; without one they are UTF-8,\n"
+    "or Windows-1250 when they are not valid UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
     "1 a file could not be read or written.\n";
@@ -194,36 +195,14 @@ template <class Record> bool saveImage(const QString& path, const Record& record
                                                         static_cast<qsizetype>(sizeof record)));
 }
 
-// The text of a file: a byte-order mark chooses the encoding, otherwise UTF-8, which must be valid;
-// LF line ends become CR LF (a lone CR stays, as a character of a field).
+// The text of a file, read as the settings window reads it.
 std::optional<QString> loadText(const QString& path, int& exitCode) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("nodarix-cli config: cannot read %1: %2").arg(path, f.errorString()));
-        exitCode = kExitFailure;
-        return std::nullopt;
+    const TConfigTextLoad load = LoadConfigTextFile(path);
+    if (!load.Text) {
+        printError(QStringLiteral("nodarix-cli config: cannot read %1").arg(load.Error));
+        exitCode = load.CannotOpen ? kExitFailure : kExitUsage;
     }
-    const QByteArray bytes = f.readAll();
-    const auto encoding = QStringConverter::encodingForData(bytes);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8), QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        printError(QStringLiteral("nodarix-cli config: %1 is not valid %2 text")
-                       .arg(path, encoding ? QLatin1String(QStringConverter::nameForEncoding(*encoding))
-                                           : QLatin1String("UTF-8")));
-        exitCode = kExitUsage;
-        return std::nullopt;
-    }
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QString normalised;
-    normalised.reserve(text.size() + text.size() / 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r')))
-            normalised += QLatin1Char('\r');
-        normalised += text.at(i);
-    }
-    return normalised;
+    return load.Text;
 }
 
 struct Qpa {
