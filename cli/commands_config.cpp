@@ -2,6 +2,7 @@
 // routines the windows use, so that installers can convert and check backups without a controller.
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/ConfigImport.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "config/Records.h"
@@ -67,7 +68,7 @@ struct Options {
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
         printError(
-            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text or check"));
+            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text, check or import"));
         return false;
     }
     o.sub = args.first();
@@ -326,6 +327,8 @@ template <class E> int fromText(const Options& o) {
 }
 
 int runConfig(const QStringList& args, const GlobalOptions&) {
+    if (!args.isEmpty() && args.first() == QLatin1String("import"))
+        return runConfigImport(args.mid(1));
     Options o;
     if (!parseOptions(args, o))
         return kExitUsage;
@@ -337,8 +340,8 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check ...  convert configuration images and texts offline"),
-    QString::fromUtf8(kHelp),
+    QStringLiteral("to-text|from-text|check|import ...  convert configuration images and texts offline"),
+    QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});
 
