@@ -32,7 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Utf16LeMark", QByteArray("\xFF\xFE\x41\x01\x0A\x00", 6), QStringLiteral("Ł\r\n")},
         // Not valid UTF-8: the older installers' code page (0xA3 Ł, 0xB9 ą, 0x9C ś, 0x8C Ś).
         DecodeCase{"Windows1250", "\xA3\xB9\x9C\x8C\n", QStringLiteral("ŁąśŚ\r\n")},
-        DecodeCase{"Utf16MarkOddLength", QByteArray("\xFF\xFE\x41", 3), std::nullopt}),
+        DecodeCase{"CutOffUtf8IsWindows1250", "a\xC5", QStringLiteral("aĹ")},
+        DecodeCase{"Utf16MarkOddLength", QByteArray("\xFF\xFE\x41", 3), std::nullopt},
+        DecodeCase{"Utf8MarkThenInvalid", "\xEF\xBB\xBF\xFF\n", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigTextFileSave, Utf8WithoutMarkAndCrLfAfterEveryLine) {
