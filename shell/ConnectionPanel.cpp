@@ -1,5 +1,7 @@
 #include "shell/ConnectionPanel.h"
 
+#include "shell/FormParts.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -32,19 +34,6 @@ const char* const kStatusGroup = "Status";
 
 constexpr int kPasswordMaxLength = 16;
 
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-// Places a caption above its control, one pair below the other.
-void captioned(QGridLayout* grid, const char* caption, QWidget* field) {
-    auto* label = new QLabel(tr8(caption));
-    label->setBuddy(field);
-    const int row = grid->rowCount();
-    grid->addWidget(label, row, 0);
-    grid->addWidget(field, row + 1, 0);
-}
-
 } // namespace
 
 TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
@@ -61,9 +50,9 @@ TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
     Edit3 = new QLineEdit(tr8(text::kPasswordInitial), ConnectionGroup);
     Edit3->setEchoMode(QLineEdit::Password);
     Edit3->setMaxLength(kPasswordMaxLength);
-    captioned(ConnectionLayout, text::kAddress, ComboEdit1);
-    captioned(ConnectionLayout, text::kTcpPort, Edit2);
-    captioned(ConnectionLayout, text::kPassword, Edit3);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kAddress), ComboEdit1);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kTcpPort), Edit2);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kPassword), Edit3);
     JumperNote = new QLabel(tr8(text::kJumperNote), ConnectionGroup);
     JumperNote->setWordWrap(true);
     ConnectionLayout->addWidget(JumperNote, ConnectionLayout->rowCount(), 0);
@@ -90,7 +79,7 @@ TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
         ComboBox1->addItems(EditionNames());
         ComboBox1->setCurrentIndex(-1);
         ComboBox1->setEnabled(false);
-        captioned(ConnectionLayout, text::kEdition, ComboBox1);
+        captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kEdition), ComboBox1);
         AddControl(Button8, true);
         Recognition = new TRecognitionChain(NodarixVersion, this);
         BindChain(*Recognition);

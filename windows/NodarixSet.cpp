@@ -2,6 +2,7 @@
 
 #include "config/ConfigTextFile.h"
 #include "config/RawImport.h"
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QCheckBox>
@@ -40,10 +41,6 @@ const char* const kFileNotSaved = "Błąd: nie można zapisać pliku %1";
 } // namespace text
 
 constexpr int kInitialProgressMaximum = 40960;
-
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 QString runFileDialog(QWidget* parent, const TFileDialogSpec& spec) {
     QFileDialog dialog(parent);

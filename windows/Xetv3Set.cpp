@@ -1,5 +1,6 @@
 #include "windows/Xetv3Set.h"
 
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QCloseEvent>
@@ -76,10 +77,6 @@ const char* const kSpeedOutOfRange =
     "przyjmuje. Ustawienia nie zostały przekazane do Nodarix-a.";
 } // namespace text
 
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
-
 template <std::size_t N> QComboBox* fixedList(QWidget* parent, const char* const (&entries)[N]) {
     auto* box = new QComboBox(parent);
     for (const char* e : entries)
@@ -91,14 +88,6 @@ QLineEdit* editBox(QWidget* parent, const char* initial, int maxLength = 32767) 
     auto* edit = new QLineEdit(tr8(initial), parent);
     edit->setMaxLength(maxLength);
     return edit;
-}
-
-// Places a caption above its control, the way every group of the window is laid out.
-void captioned(QGridLayout* grid, int row, int column, const QString& caption, QWidget* field) {
-    auto* label = new QLabel(caption);
-    label->setBuddy(field);
-    grid->addWidget(label, row, column);
-    grid->addWidget(field, row + 1, column);
 }
 
 // Tighter than the default margins, so that all six groups fit the window's height.

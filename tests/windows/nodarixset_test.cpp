@@ -232,23 +232,33 @@ TEST_F(SettingsWindow, ReadFailingAtTheTextsKeepsTheSettingsImageAndThePreview) 
     EXPECT_FALSE(window->Timer3->isActive());
 }
 
-TEST_F(SettingsWindow, SilentControllerEndsTheReadWithTheTimeOutText) {
-    SimProcess sim({"--fault", "silent"});
-    ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
-    pointAt(sim);
-    run(window->Button1);
-    EXPECT_EQ(status(), QStringLiteral("Błąd: nodarix nie odpowiada."));
-    EXPECT_FALSE(window->Timer1->isActive());
-}
+namespace {
 
-TEST_F(SettingsWindow, ControllerOfNeitherEditionEndsTheRead) {
-    SimProcess sim({"--realization", "XYZ1"});
+struct EarlyEnd {
+    const char* name;
+    QStringList simArguments;
+    const char* status;
+};
+
+class SettingsWindowReadEnd : public SettingsWindow, public ::testing::WithParamInterface<EarlyEnd> {};
+
+} // namespace
+
+TEST_P(SettingsWindowReadEnd, EndsTheReadAtTheVersionWithItsText) {
+    SimProcess sim(GetParam().simArguments);
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     pointAt(sim);
     run(window->Button1);
-    EXPECT_EQ(status(), QStringLiteral("Błąd: nierozpoznana wersja nodarix-a."));
+    EXPECT_EQ(status(), QString::fromUtf8(GetParam().status));
+    EXPECT_FALSE(window->Timer1->isActive());
     EXPECT_FALSE(window->Timer2->isActive());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsWindowReadEnd,
+    ::testing::Values(EarlyEnd{"Silent", {"--fault", "silent"}, "Błąd: nodarix nie odpowiada."},
+                      EarlyEnd{"NeitherEdition", {"--realization", "XYZ1"}, "Błąd: nierozpoznana wersja nodarix-a."}),
+    kEditionName);
 
 // Read, recognise, write: the controller's images come back exactly as they were.
 TEST_P(SettingsWindowRoundTrip, ReadThenWriteLeavesTheControllerImagesByteIdentical) {
