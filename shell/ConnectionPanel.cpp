@@ -19,12 +19,6 @@ namespace {
 // Every text the panel shows, in one place.
 namespace text {
 const char* const kConnectionGroup = "Parametry połączenia";
-const char* const kAddress = "Adres Nodarix-a";
-const char* const kAddressInitial = "192.168.0.177";
-const char* const kTcpPort = "Port TCP";
-const char* const kTcpPortInitial = "7080";
-const char* const kPassword = "Hasło sterowania";
-const char* const kPasswordInitial = "8052";
 const char* const kJumperNote = "Proszę zamontować w NodaRix-ie zworę odblokowującą programowanie.";
 const char* const kRecognise = "Rozpoznaj Nodarix-a";
 const char* const kEdition = "Docelowa wersja Nodarix-a";
@@ -45,14 +39,14 @@ TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
     ComboEdit1 = new QComboBox(ConnectionGroup);
     ComboEdit1->setEditable(true);
     ComboEdit1->setInsertPolicy(QComboBox::NoInsert);
-    ComboEdit1->setEditText(tr8(text::kAddressInitial));
-    Edit2 = new QLineEdit(tr8(text::kTcpPortInitial), ConnectionGroup);
-    Edit3 = new QLineEdit(tr8(text::kPasswordInitial), ConnectionGroup);
+    ComboEdit1->setEditText(tr8(connection_text::kAddressInitial));
+    Edit2 = new QLineEdit(tr8(connection_text::kTcpPortInitial), ConnectionGroup);
+    Edit3 = new QLineEdit(tr8(connection_text::kPasswordInitial), ConnectionGroup);
     Edit3->setEchoMode(QLineEdit::Password);
     Edit3->setMaxLength(kPasswordMaxLength);
-    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kAddress), ComboEdit1);
-    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kTcpPort), Edit2);
-    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kPassword), Edit3);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kAddress), ComboEdit1);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kTcpPort), Edit2);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kPassword), Edit3);
     JumperNote = new QLabel(tr8(text::kJumperNote), ConnectionGroup);
     JumperNote->setWordWrap(true);
     ConnectionLayout->addWidget(JumperNote, ConnectionLayout->rowCount(), 0);

@@ -57,12 +57,6 @@ const char* const kModuleNumbers[] = {"1", "2", "3", "4"};
 const char* const kFirmware = "Wersja oprogramowania";
 const char* const kSerialNumber = "Numer seryjny";
 const char* const kControllerGroup = "Nodarix";
-const char* const kAddress = "Adres Nodarix-a";
-const char* const kAddressInitial = "192.168.0.177";
-const char* const kTcpPort = "Port TCP";
-const char* const kTcpPortInitial = "7080";
-const char* const kPassword = "Hasło sterowania";
-const char* const kPasswordInitial = "8052";
 const char* const kModule = "Modul";
 const char* const kProgram = "Programuj";
 
@@ -220,16 +214,16 @@ void TfmWindows_Xetv3_Set::buildControls() {
 
     auto* controller = new QGroupBox(tr8(text::kControllerGroup), this);
     auto* controllerGrid = captionGrid(controller);
-    EditAddress = editBox(controller, text::kAddressInitial);
-    EditPort = editBox(controller, text::kTcpPortInitial);
-    EditPassword = editBox(controller, text::kPasswordInitial, 16);
+    EditAddress = editBox(controller, connection_text::kAddressInitial);
+    EditPort = editBox(controller, connection_text::kTcpPortInitial);
+    EditPassword = editBox(controller, connection_text::kPasswordInitial, 16);
     EditPassword->setEchoMode(QLineEdit::Password);
     ComboBoxModule = fixedList(controller, text::kModuleNumbers);
     Button1 = new QPushButton(tr8(text::kProgram), controller);
     Button1->setMinimumWidth(110);
-    captioned(controllerGrid, 0, 0, tr8(text::kAddress), EditAddress);
-    captioned(controllerGrid, 0, 1, tr8(text::kTcpPort), EditPort);
-    captioned(controllerGrid, 0, 2, tr8(text::kPassword), EditPassword);
+    captioned(controllerGrid, 0, 0, tr8(connection_text::kAddress), EditAddress);
+    captioned(controllerGrid, 0, 1, tr8(connection_text::kTcpPort), EditPort);
+    captioned(controllerGrid, 0, 2, tr8(connection_text::kPassword), EditPassword);
     captioned(controllerGrid, 0, 3, tr8(text::kModule), ComboBoxModule);
     controllerGrid->setRowMinimumHeight(2, 8);
     controllerGrid->addWidget(Button1, 3, 2, 1, 2, Qt::AlignRight);
