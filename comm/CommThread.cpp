@@ -416,13 +416,13 @@ void TCommThread::runCycle() {
 }
 
 template <typename T>
-bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
+void TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     T* chosen = nullptr;
     {
         std::unique_lock locker(Lock);
         const int slot = ChooseNextSlot(queue, IsBlockKind(kind));
         if (slot < 0)
-            return false;
+            return;
         chosen = &queue[static_cast<std::size_t>(slot)];
         chosen->Status = statProgress;
     }
@@ -432,7 +432,6 @@ bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     if constexpr (kHasProgress<T>)
         chosen->Progres = progres;
     chosen->Status = result;
-    return true;
 }
 
 void TCommThread::dropConnection() {

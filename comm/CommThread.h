@@ -98,7 +98,7 @@ private:
     static bool anyQueue(Self& self, Visit&& visit);
     void runCycle();
     template <typename T>
-    bool serveQueue(TTaskQueue<T>& queue, TTaskType kind);
+    void serveQueue(TTaskQueue<T>& queue, TTaskType kind);
     template <typename T>
     TStatus stepTask(T& task, TTaskType kind, quint8& progres);
     // Sends the request and reads and judges its reply; drops the connection when the exchange fails.

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkProxy>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -71,6 +72,7 @@ void PrintTo(const ReleaseCase& c, std::ostream* os) { *os << c.name; }
 // connection it never takes, so any further connection attempt hangs until its time-out.
 std::shared_ptr<void> idleWorkerWhosePeerStoppedAccepting(TCommTask& pool) {
     auto server = std::make_shared<QTcpServer>();
+    server->setProxy(QNetworkProxy::NoProxy);
     server->setListenBacklogSize(0);
     EXPECT_TRUE(server->listen(QHostAddress::LocalHost, 0));
     const qint32 id = pool.AddTaskVersion(kHost, server->serverPort(), true, kPass);
@@ -85,6 +87,7 @@ std::shared_ptr<void> idleWorkerWhosePeerStoppedAccepting(TCommTask& pool) {
     EXPECT_EQ(pollEnd(pool, id), STATRESOK);
     served->abort();
     auto filler = std::make_shared<QTcpSocket>();
+    filler->setProxy(QNetworkProxy::NoProxy);
     filler->connectToHost(QHostAddress::LocalHost, server->serverPort());
     EXPECT_TRUE(filler->waitForConnected(5000));
     return std::make_shared<std::pair<std::shared_ptr<QTcpServer>, std::shared_ptr<QTcpSocket>>>(server, filler);
@@ -105,15 +108,26 @@ std::shared_ptr<void> replyTrickledByteByByte(TCommTask& pool) {
 // The worker looks up a host name; the name server receives the query and never answers.
 std::shared_ptr<void> nameServerThatNeverAnswers(TCommTask& pool) {
     auto nameServer = std::make_shared<QUdpSocket>();
+    nameServer->setProxy(QNetworkProxy::NoProxy);
     EXPECT_TRUE(nameServer->bind(kNameServer, 53)) << nameServer->errorString().toStdString();
     pool.AddTaskVersion(QStringLiteral("controller.nodarix.test"), 7080, true, kPass);
     EXPECT_TRUE(nameServer->waitForReadyRead(5000)) << "the look-up did not reach the fake name server";
     return nameServer;
 }
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kThreadSanitizer = __has_feature(thread_sanitizer);
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 // Runs this test again in a child process with a mount namespace of its own, where the resolver
 // configuration names only the fake name server on loopback.
 void runWithFakeNameServer() {
+    if (kThreadSanitizer)
+        GTEST_SKIP() << "ThreadSanitizer's runtime cannot start a child process from this one";
     QTemporaryDir dir;
     const QString resolvConf = dir.filePath(QStringLiteral("resolv.conf"));
     const QString nsswitchConf = dir.filePath(QStringLiteral("nsswitch.conf"));
