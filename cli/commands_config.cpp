@@ -47,12 +47,6 @@ const char kHelp[] =
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
     "1 a file could not be read or written.\n";
 
-void printOut(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
-
 struct Options {
     QString sub;
     QString edition;

@@ -5,7 +5,6 @@
 #include "cli/ConfigTools.h"
 #include "config/ConfigDiff.h"
 
-#include <cstdio>
 
 namespace cli {
 namespace {
@@ -80,12 +79,6 @@ int readModel(const LoadedText& loaded, ConfigModel& model) {
 
 QString editionName(LogicEdition e) {
     return e == LogicEdition::QPA ? QStringLiteral("QPA") : QStringLiteral("QPB");
-}
-
-void printOut(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
 }
 
 } // namespace

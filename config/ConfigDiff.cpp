@@ -11,9 +11,10 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// Entries of a keyed section compared by key; a key missing on one side has `missing` there.
-void diffEntries(const std::vector<ConfigEntry>& before, const std::vector<ConfigEntry>& after,
-                 const QString& what, const QString& missing, bool quote, QStringList& out) {
+// The values of both sides by key, in key order; a key missing on one side has `missing` there.
+template <class Entry>
+std::map<QString, std::pair<QString, QString>> pairByKey(const std::vector<Entry>& before,
+                                                          const std::vector<Entry>& after, const QString& missing) {
     std::map<QString, std::pair<QString, QString>> values;
     for (const auto& e : before)
         values[e.key] = {e.value, missing};
@@ -22,7 +23,13 @@ void diffEntries(const std::vector<ConfigEntry>& before, const std::vector<Confi
         if (!added)
             it->second.second = e.value;
     }
-    for (const auto& [key, v] : values)
+    return values;
+}
+
+// Entries of a keyed section compared by key.
+void diffEntries(const std::vector<ConfigEntry>& before, const std::vector<ConfigEntry>& after,
+                 const QString& what, const QString& missing, bool quote, QStringList& out) {
+    for (const auto& [key, v] : pairByKey(before, after, missing))
         if (v.first != v.second)
             out << what + QLatin1Char(' ') + key + QStringLiteral(": ") + (quote ? quoted(v.first) : v.first) +
                        kArrow + (quote ? quoted(v.second) : v.second);
@@ -201,16 +208,7 @@ void diffInstance(const Side& a, const LogicInstance& x, const Side& b, const Lo
         if (p.options != q.options)
             out << head + label + QStringLiteral(" options ") + quoted(p.options) + kArrow + quoted(q.options);
     }
-    std::map<QString, std::pair<QString, QString>> params;
-    const QString none = QStringLiteral("none");
-    for (const auto& p : x.params)
-        params[p.key] = {p.value, none};
-    for (const auto& p : y.params) {
-        auto [it, added] = params.try_emplace(p.key, none, p.value);
-        if (!added)
-            it->second.second = p.value;
-    }
-    for (const auto& [key, v] : params)
+    for (const auto& [key, v] : pairByKey(x.params, y.params, QStringLiteral("none")))
         if (v.first != v.second)
             out << head + key + QLatin1Char(' ') + v.first + kArrow + v.second;
 }

@@ -1,9 +1,6 @@
 // "nodarix-cli config diff": pairs of small texts, the report lines and the exit status.
+#include "tests/config/TextFiles.h"
 #include "tests/support/CliProcess.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -36,18 +33,7 @@ struct DiffCase {
     const char* alsoTo = "";
 };
 
-class ConfigDiff : public ::testing::TestWithParam<DiffCase> {
-protected:
-    QTemporaryDir dir;
-
-    QString put(const char* name, const QByteArray& bytes) const {
-        const QString path = dir.filePath(QLatin1String(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-};
+class ConfigDiff : public TextFiles, public ::testing::WithParamInterface<DiffCase> {};
 
 TEST_P(ConfigDiff, ReportsWhatAnInstallerWouldChange) {
     const auto& c = GetParam();
@@ -95,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         DiffCase{"rejected_text", "\tM00:PORTN", "\tM00:NOSUCHKIND", 6, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class ConfigDiffUsage : public ConfigDiff {};
+class ConfigDiffUsage : public TextFiles {};
 
 TEST_F(ConfigDiffUsage, RejectedTextNamesTheFileLineAndReadersMessage) {
     QByteArray b(kBase);

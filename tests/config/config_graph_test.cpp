@@ -1,32 +1,16 @@
 // "nodarix-cli config graph": the demo house renders, and the graph of a small fixture has the
 // nodes and wires its logic describes.
+#include "tests/config/TextFiles.h"
 #include "tests/support/CliProcess.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSet>
-#include <QTemporaryDir>
 #include <graphviz/cgraph.h>
 #include <gtest/gtest.h>
 
 namespace {
 
-class ConfigGraph : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-
-    QString put(const char* name, const QByteArray& bytes) const {
-        const QString path = dir.filePath(QLatin1String(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-    static QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
+class ConfigGraph : public TextFiles {};
 
 QString attr(void* object, const char* name) {
     return QString::fromUtf8(agget(object, const_cast<char*>(name)));
