@@ -11,17 +11,25 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// The values of both sides by key, in key order; a key missing on one side has `missing` there.
+// The values of both sides by key, in the order the keys first appear (before, then after); a key
+// missing on one side has `missing` there.
+struct KeyedValues {
+    QString key, before, after;
+};
 template <class Entry>
-std::map<QString, std::pair<QString, QString>> pairByKey(const std::vector<Entry>& before,
-                                                          const std::vector<Entry>& after, const QString& missing) {
-    std::map<QString, std::pair<QString, QString>> values;
+std::vector<KeyedValues> pairByKey(const std::vector<Entry>& before, const std::vector<Entry>& after,
+                                   const QString& missing) {
+    std::vector<KeyedValues> values;
+    std::map<QString, std::size_t> index;
     for (const auto& e : before)
-        values[e.key] = {e.value, missing};
+        if (index.try_emplace(e.key, values.size()).second)
+            values.push_back({e.key, e.value, missing});
     for (const auto& e : after) {
-        auto [it, added] = values.try_emplace(e.key, missing, e.value);
-        if (!added)
-            it->second.second = e.value;
+        const auto [it, added] = index.try_emplace(e.key, values.size());
+        if (added)
+            values.push_back({e.key, missing, e.value});
+        else
+            values[it->second].after = e.value;
     }
     return values;
 }
@@ -29,10 +37,10 @@ std::map<QString, std::pair<QString, QString>> pairByKey(const std::vector<Entry
 // Entries of a keyed section compared by key.
 void diffEntries(const std::vector<ConfigEntry>& before, const std::vector<ConfigEntry>& after,
                  const QString& what, const QString& missing, bool quote, QStringList& out) {
-    for (const auto& [key, v] : pairByKey(before, after, missing))
-        if (v.first != v.second)
-            out << what + QLatin1Char(' ') + key + QStringLiteral(": ") + (quote ? quoted(v.first) : v.first) +
-                       kArrow + (quote ? quoted(v.second) : v.second);
+    for (const auto& v : pairByKey(before, after, missing))
+        if (v.before != v.after)
+            out << what + QLatin1Char(' ') + v.key + QStringLiteral(": ") + (quote ? quoted(v.before) : v.before) +
+                       kArrow + (quote ? quoted(v.after) : v.after);
 }
 
 // Where a pin sits, as an installer names it: "input I", "output Q 2" when the name repeats.
@@ -208,9 +216,9 @@ void diffInstance(const Side& a, const LogicInstance& x, const Side& b, const Lo
         if (p.options != q.options)
             out << head + label + QStringLiteral(" options ") + quoted(p.options) + kArrow + quoted(q.options);
     }
-    for (const auto& [key, v] : pairByKey(x.params, y.params, QStringLiteral("none")))
-        if (v.first != v.second)
-            out << head + key + QLatin1Char(' ') + v.first + kArrow + v.second;
+    for (const auto& v : pairByKey(x.params, y.params, QStringLiteral("none")))
+        if (v.before != v.after)
+            out << head + v.key + QLatin1Char(' ') + v.before + kArrow + v.after;
 }
 
 void diffLogic(const Side& a, const Side& b, QStringList& out) {
