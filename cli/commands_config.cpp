@@ -2,6 +2,7 @@
 // routines the windows use, so that installers can convert and check backups without a controller.
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/ConfigImport.h"
 #include "cli/ConfigTools.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
@@ -45,7 +46,8 @@ const char kHelp[] =
     "Text files may have CR LF, LF or mixed line ends and a byte-order mark; otherwise they are UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
-    "1 a file could not be read or written.\n";
+    "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
+    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
 
 struct Options {
     QString sub;
@@ -68,7 +70,8 @@ struct Options {
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
         printError(
-            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text, check, diff or graph"));
+            QStringLiteral(
+                "nodarix-cli config: a sub-command is needed: to-text, from-text, check, import, diff or graph"));
         return false;
     }
     o.sub = args.first();
@@ -203,6 +206,9 @@ struct Qpa {
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPAToText(v, pcb, c, only, t);
     }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPATextLossReport(v, pcb, c);
+    }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
         return ReadConfigTextQPA(text, autoPlace, keep, a, d, t, c);
@@ -216,6 +222,9 @@ struct Qpb {
     static constexpr const char* kCompanionName = "QPB variables";
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPBToText(v, pcb, c, only, t);
+    }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPBTextLossReport(v, pcb, c);
     }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
@@ -242,13 +251,18 @@ template <class E> int toText(const Options& o) {
     if (int rc = loadImages(o, held); rc != kExitOk)
         return rc;
     const QString text = E::toText(o.version, o.pcb.at(0), *held.config, o.onlyConfigured, *held.companion);
+    // The text is still written, but a text that leaves logic out must not pass for a backup.
+    const ConfigTextLossReport losses = E::losses(o.version, o.pcb.at(0), *held.config);
+    for (const QString& loss : losses.all())
+        printError(QStringLiteral("warning: ") + loss);
+    const int rc = losses.logic.isEmpty() ? kExitOk : kExitConfig;
     const QByteArray bytes = text.toUtf8();
     if (o.out.isEmpty()) {
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
         std::fflush(stdout);
-        return kExitOk;
+        return rc;
     }
-    return writeFile(o.out, bytes) ? kExitOk : kExitFailure;
+    return writeFile(o.out, bytes) ? rc : kExitFailure;
 }
 
 template <class E> int fromText(const Options& o) {
@@ -295,6 +309,8 @@ template <class E> int fromText(const Options& o) {
 }
 
 int runConfig(const QStringList& args, const GlobalOptions&) {
+    if (!args.isEmpty() && args.first() == QLatin1String("import"))
+        return runConfigImport(args.mid(1));
     if (!args.isEmpty() && args.first() == QLatin1String("diff"))
         return runConfigDiff(args.mid(1));
     if (!args.isEmpty() && args.first() == QLatin1String("graph"))
@@ -310,8 +326,8 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check|diff|graph ...  convert, compare and draw configurations offline"),
-    QString::fromUtf8(kHelp),
+    QStringLiteral("to-text|from-text|check|import|diff|graph ...  convert, compare and draw configurations offline"),
+    QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});
 
