@@ -4,7 +4,6 @@
 #include "config/RawImport.h"
 #include "config/Records.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace cli {
