@@ -193,6 +193,7 @@ void parseCanonical(const QString& canonical, ConfigModel& model) {
                 continue;
             ConfigEntry entry{line.mid(1, eq - 1).toString(), line.mid(eq + 1).toString()};
             if (section == QLatin1String("settings")) {
+                entry.value = DisplayText(entry.value); // names and passwords; numbers stay as they are
                 model.settings.push_back(entry);
             } else if (section == QLatin1String("text")) {
                 entry.value = DisplayText(entry.value);
@@ -235,7 +236,17 @@ QString DisplayText(QStringView escaped) {
     DecodeField(escaped, bytes, 256);
     const QByteArray raw(reinterpret_cast<const char*>(bytes));
     QStringDecoder decoder("windows-1250");
-    if (!decoder.isValid())
-        return QString::fromLatin1(raw);
-    return decoder.decode(raw);
+    const QString text = decoder.isValid() ? decoder.decode(raw) : QString::fromLatin1(raw);
+    // Control characters stay escaped, so that a value never breaks the line it is shown on.
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20) {
+            shown += QLatin1Char('\\');
+            AppendHex2(shown, c.unicode());
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }

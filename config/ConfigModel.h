@@ -77,5 +77,5 @@ bool ReadConfigModel(const QString& text, LogicEdition edition, ConfigModel& mod
                      int& errorLine);
 
 // A controller text field (escaped as in the configuration text) as readable characters: the
-// controller's bytes in the Central European code page.
+// controller's bytes in the Central European code page, control characters left escaped.
 QString DisplayText(QStringView escaped);
