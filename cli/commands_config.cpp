@@ -3,16 +3,15 @@
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/ConfigImport.h"
+#include "cli/ConfigTools.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "config/Records.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 namespace cli {
 namespace {
@@ -25,6 +24,8 @@ const char kHelp[] =
     "                             [--keep-current --settings FILE --companion FILE] IN\n"
     "                             [--settings-out FILE] [--companion-out FILE] [--write-partial]\n"
     "  nodarix-cli config check --edition qpa|qpb IN\n"
+    "  nodarix-cli config diff [--edition qpa|qpb] A B\n"
+    "  nodarix-cli config graph [--edition qpa|qpb] IN -o OUT.svg|OUT.dot\n"
     "\n"
     "to-text    turns raw images into the configuration text (CR LF line ends), on stdout or into OUT.\n"
     "           QPA: settings 8192 bytes, companion (text variables) 32768 bytes;\n"
@@ -35,18 +36,18 @@ const char kHelp[] =
     "           V4.1.0 and C). Writes the images asked for when the read succeeds; with --write-partial\n"
     "           also after a failed read (they then hold the part read before the failing line).\n"
     "check      the same read without output files.\n"
+    "diff       reads both texts and lists what differs: settings, circuits (matched by name, so\n"
+    "           renumbering alone is no difference), logic instances (by kind and instance, not by\n"
+    "           cell number), texts and numbers. Exit 0 equal, 1 different, 6 a text is rejected.\n"
+    "graph      draws the logic: instances as boxes, circuits as named nodes, wires from outputs to\n"
+    "           circuits to inputs; SVG laid out, or the graph in DOT for further editing.\n"
+    "Without --edition, diff and graph take the edition from the text's #version line.\n"
     "\n"
     "Text files may have CR LF, LF or mixed line ends and a byte-order mark; otherwise they are UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
     "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
     "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
-
-void printOut(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 struct Options {
     QString sub;
@@ -69,7 +70,8 @@ struct Options {
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
         printError(
-            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text, check or import"));
+            QStringLiteral(
+                "nodarix-cli config: a sub-command is needed: to-text, from-text, check, import, diff or graph"));
         return false;
     }
     o.sub = args.first();
@@ -196,38 +198,6 @@ template <class Record> bool saveImage(const QString& path, const Record& record
                                                         static_cast<qsizetype>(sizeof record)));
 }
 
-// The text of a file: a byte-order mark chooses the encoding, otherwise UTF-8, which must be valid;
-// LF line ends become CR LF (a lone CR stays, as a character of a field).
-std::optional<QString> loadText(const QString& path, int& exitCode) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("nodarix-cli config: cannot read %1: %2").arg(path, f.errorString()));
-        exitCode = kExitFailure;
-        return std::nullopt;
-    }
-    const QByteArray bytes = f.readAll();
-    const auto encoding = QStringConverter::encodingForData(bytes);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8), QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        printError(QStringLiteral("nodarix-cli config: %1 is not valid %2 text")
-                       .arg(path, encoding ? QLatin1String(QStringConverter::nameForEncoding(*encoding))
-                                           : QLatin1String("UTF-8")));
-        exitCode = kExitUsage;
-        return std::nullopt;
-    }
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QString normalised;
-    normalised.reserve(text.size() + text.size() / 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r')))
-            normalised += QLatin1Char('\r');
-        normalised += text.at(i);
-    }
-    return normalised;
-}
-
 struct Qpa {
     using Config = TNodarixQPAConfig;
     using Companion = TNodarixQPAText;
@@ -297,7 +267,7 @@ template <class E> int toText(const Options& o) {
 
 template <class E> int fromText(const Options& o) {
     int rc = kExitOk;
-    const std::optional<QString> text = loadText(o.in, rc);
+    const std::optional<QString> text = readConfigTextFile(o.in, rc);
     if (!text)
         return rc;
     Held<E> held;
@@ -341,6 +311,10 @@ template <class E> int fromText(const Options& o) {
 int runConfig(const QStringList& args, const GlobalOptions&) {
     if (!args.isEmpty() && args.first() == QLatin1String("import"))
         return runConfigImport(args.mid(1));
+    if (!args.isEmpty() && args.first() == QLatin1String("diff"))
+        return runConfigDiff(args.mid(1));
+    if (!args.isEmpty() && args.first() == QLatin1String("graph"))
+        return runConfigGraph(args.mid(1));
     Options o;
     if (!parseOptions(args, o))
         return kExitUsage;
@@ -352,7 +326,7 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check|import ...  convert configuration images and texts offline"),
+    QStringLiteral("to-text|from-text|check|import|diff|graph ...  convert, compare and draw configurations offline"),
     QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});
