@@ -1,5 +1,6 @@
 // Any image of either edition, written as text and read back: the read either succeeds or fails
-// with a message, and what it read writes out, reads and writes again to the very same text.
+// with a message, and what it read writes out, reads and writes again to the same text (up to the
+// numbering of circuits by first mention, which a read after a conversion may change).
 // The first input byte chooses: bit 0 QPB, bit 1 OnlyConfigured, bits 2-3 the version and board
 // (new numbering, old QPA numbering, no numbering). The rest fills the image's fields in the order
 // of their weight for the logic (kind codes, cells, times, numbers, circuit logic and aliases,
@@ -8,6 +9,7 @@
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "config/Records.h"
+#include "tests/config/relabel.h"
 
 #include <QString>
 #include <cstddef>
@@ -64,7 +66,8 @@ void roundTrip(const std::uint8_t* data, std::size_t size, std::uint8_t mode, Re
     autoPlace = 0;
     if (!read(second, autoPlace, false, *analog, *digital, *companion, *back))
         std::abort(); // text the writer made from a read-back must read
-    if (write(QStringLiteral("V4.1.0"), QLatin1Char('C'), *back, true, *companion) != second)
+    const QString third = write(QStringLiteral("V4.1.0"), QLatin1Char('C'), *back, true, *companion);
+    if (testcfg::relabelByFirstMention(third) != testcfg::relabelByFirstMention(second))
         std::abort();
 }
 
