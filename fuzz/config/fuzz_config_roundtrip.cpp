@@ -36,10 +36,11 @@ void roundTrip(const std::uint8_t* data, std::size_t size, std::uint8_t mode, Re
     ClearConfiguration(*image, *companion, *analog, *digital);
     Config& c = *image;
     const std::pair<void*, std::size_t> fields[] = {
-        {c.CellType, sizeof c.CellType},     {c.Set_Macro, sizeof c.Set_Macro},   {&c.Param_Cell, sizeof c.Param_Cell},
-        {c.Set_Numer, sizeof c.Set_Numer},   {c.D_CirParam, sizeof c.D_CirParam}, {c.D_CirAlias, sizeof c.D_CirAlias},
-        {c.A_CirAlias, sizeof c.A_CirAlias}, {c.Set_Text, sizeof c.Set_Text},     {c.D_CirName, sizeof c.D_CirName},
-        {c.A_CirName, sizeof c.A_CirName}};
+        {c.CellType, sizeof c.CellType},      {c.Set_Macro, sizeof c.Set_Macro},
+        {&c.Param_Cell, sizeof c.Param_Cell}, {c.Set_Numer, sizeof c.Set_Numer},
+        {c.D_CirParam, sizeof c.D_CirParam},  {c.D_CirAlias, sizeof c.D_CirAlias},
+        {c.A_CirAlias, sizeof c.A_CirAlias},  {c.Set_Text, sizeof c.Set_Text},
+        {c.D_CirName, sizeof c.D_CirName},    {c.A_CirName, sizeof c.A_CirName}};
     for (const auto& [field, width] : fields) {
         const std::size_t n = std::min(size, width);
         std::memcpy(field, data, n);
@@ -49,7 +50,8 @@ void roundTrip(const std::uint8_t* data, std::size_t size, std::uint8_t mode, Re
 
     const bool onlyConfigured = (mode & 2) != 0;
     const Versions& v = kVersions[(mode >> 2) & 3];
-    const QString first = write(QString::fromLatin1(v.version), QLatin1Char(v.pcb), *image, onlyConfigured, *companion);
+    const QString first =
+        write(QString::fromLatin1(v.version), QLatin1Char(v.pcb), *image, onlyConfigured, *companion);
 
     auto back = std::make_unique<Config>();
     std::uint8_t autoPlace = 0;
@@ -77,8 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     if (data[0] & 1)
-        roundTrip<TNodarixQPBConfig, TNodarixQPBVars>(data + 1, size - 1, data[0], TextToConfigQPB, ConfigQPBToText);
+        roundTrip<TNodarixQPBConfig, TNodarixQPBVars>(data + 1, size - 1, data[0], TextToConfigQPB,
+                                                      ConfigQPBToText);
     else
-        roundTrip<TNodarixQPAConfig, TNodarixQPAText>(data + 1, size - 1, data[0], TextToConfigQPA, ConfigQPAToText);
+        roundTrip<TNodarixQPAConfig, TNodarixQPAText>(data + 1, size - 1, data[0], TextToConfigQPA,
+                                                      ConfigQPAToText);
     return 0;
 }

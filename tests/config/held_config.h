@@ -26,12 +26,12 @@ inline bool read(HeldQPA& h, const QString& text, bool keepCurrent = false) {
 inline bool read(HeldQPB& h, const QString& text, bool keepCurrent = false) {
     return TextToConfigQPB(text, h.autoPlace, keepCurrent, h.analog, h.digital, *h.companion, *h.config);
 }
-inline QString write(const HeldQPA& h, bool onlyConfigured = false, const QString& version = QStringLiteral("V4.1.0"),
-                     QChar pcb = QLatin1Char('C')) {
+inline QString write(const HeldQPA& h, bool onlyConfigured = false,
+                     const QString& version = QStringLiteral("V4.1.0"), QChar pcb = QLatin1Char('C')) {
     return ConfigQPAToText(version, pcb, *h.config, onlyConfigured, *h.companion);
 }
-inline QString write(const HeldQPB& h, bool onlyConfigured = false, const QString& version = QStringLiteral("V4.1.0"),
-                     QChar pcb = QLatin1Char('C')) {
+inline QString write(const HeldQPB& h, bool onlyConfigured = false,
+                     const QString& version = QStringLiteral("V4.1.0"), QChar pcb = QLatin1Char('C')) {
     return ConfigQPBToText(version, pcb, *h.config, onlyConfigured, *h.companion);
 }
 inline ConfigTextLossReport losses(const HeldQPA& h, const QString& version, QChar pcb) {

@@ -18,7 +18,8 @@ inline QString relabelByFirstMention(const QString& text) {
     auto relabel = [](QHash<QString, QString>& map, const QString& label) {
         auto it = map.find(label);
         if (it == map.end())
-            it = map.insert(label, QStringLiteral("%1").arg(map.size() + 1, 2, 16, QLatin1Char('0')).toUpper());
+            it = map.insert(label,
+                            QStringLiteral("%1").arg(map.size() + 1, 2, 16, QLatin1Char('0')).toUpper());
         return *it;
     };
     QString out;
@@ -41,15 +42,17 @@ inline QString relabelByFirstMention(const QString& text) {
         }
         if (section == QLatin1String("#logic")) {
             // Circuits stand in the pin groups, before any parameter text.
-            const qsizetype end = line.contains(QLatin1Char('`')) ? line.indexOf(QLatin1Char('`')) : line.size();
+            const qsizetype end =
+                line.contains(QLatin1Char('`')) ? line.indexOf(QLatin1Char('`')) : line.size();
             for (qsizetype i = 0; i + 4 < end; ++i) {
                 const QChar kind = line[i + 1];
                 if (line[i] != QLatin1Char('"') || line[i + 4] != QLatin1Char('"') ||
                     (kind != QLatin1Char('d') && kind != QLatin1Char('a')))
                     continue;
                 const QString label = line.mid(i + 2, 2).toUpper();
-                if (kind == QLatin1Char('d') && (label == QLatin1String("FE") || label == QLatin1String("FF") ||
-                                                 label.startsWith(QLatin1Char('='))))
+                if (kind == QLatin1Char('d') &&
+                    (label == QLatin1String("FE") || label == QLatin1String("FF") ||
+                     label.startsWith(QLatin1Char('='))))
                     continue;
                 line.replace(i + 2, 2, relabel(kind == QLatin1Char('d') ? digital : analog, label));
             }

@@ -22,27 +22,15 @@ struct Fields {
     std::uint8_t* cellType;
     TParam_Cell* times;
     std::uint8_t (*numer)[4];
-    std::uint8_t (*text)[1];
-    int textWidth;
     std::uint8_t (*dName)[8];
     std::uint8_t* dParam;
-    std::uint8_t* dAlias;
     std::uint8_t (*aName)[8];
     Numbering numbering;
 };
 
 template <class Config> Fields fieldsOf(Config& c, Numbering numbering) {
-    return {c.Set_Macro,
-            c.CellType,
-            &c.Param_Cell,
-            c.Set_Numer,
-            reinterpret_cast<std::uint8_t(*)[1]>(c.Set_Text),
-            Config::kTextWidth,
-            c.D_CirName,
-            c.D_CirParam,
-            c.D_CirAlias,
-            c.A_CirName,
-            numbering};
+    return {c.Set_Macro, c.CellType,   &c.Param_Cell, c.Set_Numer,
+            c.D_CirName, c.D_CirParam, c.A_CirName,   numbering};
 }
 
 void setKind(Fields& f, int cell, const char* kind) {
@@ -67,10 +55,14 @@ template <class T> long firstDifference(const T& a, const T& b) {
 // bytes after the NUL of a shorter name keep the rest of that placeholder: they are not part of the
 // name, nor of the text.
 template <class Config> void clearAfterNames(Config& c) {
+    auto clear = [](std::uint8_t* name) {
+        const std::size_t length = qstrnlen(reinterpret_cast<const char*>(name), 8);
+        std::memset(name + length, 0, 8 - length);
+    };
     for (auto& name : c.D_CirName)
-        std::memset(name + qstrnlen(reinterpret_cast<const char*>(name), 8), 0, 8 - qstrnlen(reinterpret_cast<const char*>(name), 8));
+        clear(name);
     for (auto& name : c.A_CirName)
-        std::memset(name + qstrnlen(reinterpret_cast<const char*>(name), 8), 0, 8 - qstrnlen(reinterpret_cast<const char*>(name), 8));
+        clear(name);
 }
 
 enum class Outcome {
@@ -96,6 +88,17 @@ void buffer(Fields& f) {
     f.cells[0].OutCircuits[0] = 2;
     setName(f.dName[1], "In");
     setName(f.dName[2], "Out");
+}
+
+// A clock on circuit 1 whose two time-of-day constants (format 0) are `on` and `off` seconds.
+void clock(Fields& f, std::int32_t on, std::int32_t off) {
+    setKind(f, 0, "CLOCK");
+    f.cells[0].OutCircuits[0] = 1;
+    setName(f.dName[1], "Clock");
+    f.cells[0].Params[0] = 1;
+    f.cells[0].Params[8] = 2;
+    le::PutS32(f.numer[0], on);
+    le::PutS32(f.numer[1], off);
 }
 
 const Case kCases[] = {
@@ -124,26 +127,8 @@ const Case kCases[] = {
      Outcome::RoundTrips, nullptr},
     // Fault 3: time constants of 30 hours and more, and negative ones.
     {"time_constants_of_30_and_100_hours", true, "V4.1.0", 'C',
-     [](Fields& f) {
-         setKind(f, 0, "CLOCK");
-         f.cells[0].OutCircuits[0] = 1;
-         setName(f.dName[1], "Clock");
-         f.cells[0].Params[0] = 1;
-         f.cells[0].Params[8] = 2;
-         le::PutS32(f.numer[0], 30 * 3600);
-         le::PutS32(f.numer[1], 400000);
-     },
-     Outcome::RoundTrips, nullptr},
-    {"negative_time_constants", false, "V4.1.0", 'D',
-     [](Fields& f) {
-         setKind(f, 0, "CLOCK");
-         f.cells[0].OutCircuits[0] = 1;
-         setName(f.dName[1], "Clock");
-         f.cells[0].Params[0] = 1;
-         f.cells[0].Params[8] = 2;
-         le::PutS32(f.numer[0], -3600);
-         le::PutS32(f.numer[1], INT32_MIN);
-     },
+     [](Fields& f) { clock(f, 30 * 3600, 400000); }, Outcome::RoundTrips, nullptr},
+    {"negative_time_constants", false, "V4.1.0", 'D', [](Fields& f) { clock(f, -3600, INT32_MIN); },
      Outcome::RoundTrips, nullptr},
     // Fault 4: logic and X-code nibbles without a text form.
     {"logic_nibble_3", false, "V4.1.0", 'C',
@@ -226,7 +211,8 @@ template <class H> void runCase(const Case& c) {
         EXPECT_EQ(firstDifference(*back.config, *held.config), -1);
         EXPECT_EQ(testcfg::write(back, true, version, pcb), text);
         for (int k = 1; k <= 253; ++k)
-            EXPECT_TRUE(!RemapUsed(back.digital.DCircuitConns, k) || RemapLabel(back.digital.DCircuitConns, k) == k)
+            EXPECT_TRUE(!RemapUsed(back.digital.DCircuitConns, k) ||
+                        RemapLabel(back.digital.DCircuitConns, k) == k)
                 << "constants take no circuit";
         break;
     case Outcome::LogicLost:
@@ -259,15 +245,17 @@ TEST(ConfigTextLosses, NameTheVersionBoardAndCircuitInPolish) {
     buffer(f);
     f.dParam[2] = 0x07;
     f.dParam[1] = 0xA1;
-    EXPECT_EQ(ConfigQPBTextLosses(QStringLiteral("V4.0.9"), QLatin1Char('C'), *h.config),
-              QStringList{QStringLiteral("Logika nie trafi do tekstu: dla wersji \"V4.0.9\" i płyty \"C\" brak "
-                                         "numeracji makr QPB (komórki z makrami: 1).")})
+    EXPECT_EQ(
+        ConfigQPBTextLosses(QStringLiteral("V4.0.9"), QLatin1Char('C'), *h.config),
+        QStringList{QStringLiteral("Logika nie trafi do tekstu: dla wersji \"V4.0.9\" i płyty \"C\" brak "
+                                   "numeracji makr QPB (komórki z makrami: 1).")})
         << "without a numbering no circuit is wired in the text";
-    EXPECT_EQ(ConfigQPBTextLosses(QStringLiteral("V4.1.0"), QLatin1Char('X'), *h.config),
-              (QStringList{QStringLiteral("Obwód cyfrowy 01 (\"In\"): kodu X o wartości 10 nie da się zapisać w "
-                                          "tekście; po odczycie nie będzie kodu X."),
-                           QStringLiteral("Obwód cyfrowy 02 (\"Out\"): logiki o wartości 7 nie da się zapisać w "
-                                          "tekście; po odczycie będzie OR.")}));
+    EXPECT_EQ(
+        ConfigQPBTextLosses(QStringLiteral("V4.1.0"), QLatin1Char('X'), *h.config),
+        (QStringList{QStringLiteral("Obwód cyfrowy 01 (\"In\"): kodu X o wartości 10 nie da się zapisać w "
+                                    "tekście; po odczycie nie będzie kodu X."),
+                     QStringLiteral("Obwód cyfrowy 02 (\"Out\"): logiki o wartości 7 nie da się zapisać w "
+                                    "tekście; po odczycie będzie OR.")}));
     h.config->CellType[0] = 0;
     EXPECT_TRUE(ConfigQPBTextLosses(QStringLiteral("V4.0.9"), QLatin1Char('C'), *h.config).isEmpty())
         << "no cells, nothing lost; circuits the logic does not wire are not the text's to carry";
@@ -283,8 +271,9 @@ TEST(ConfigText, OnlyConfiguredKeepsTheLogicOfUnnamedWiredCircuits) {
     h.config->D_CirParam[1] = 0x20;
     h.config->D_CirParam[3] = 0x02; // not wired: still left out
     const QString text = testcfg::write(h, true);
-    EXPECT_TRUE(text.contains(QStringLiteral("\r\n#dcircuit\r\n\tdcirc_01=\"\" 'AND' !X4!\r\n\tdcirc_02=\"Out\" 'OR'\r\n"
-                                             "#acircuit")))
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("\r\n#dcircuit\r\n\tdcirc_01=\"\" 'AND' !X4!\r\n\tdcirc_02=\"Out\" 'OR'\r\n"
+                       "#acircuit")))
         << text.toStdString();
     HeldQPA back;
     ASSERT_TRUE(testcfg::read(back, text)) << ConfigErrorText().toStdString();
@@ -323,11 +312,13 @@ public:
             le::PutS32(n, someValue());
         for (auto& t : c.Set_Text)
             fillText(t, Config::kTextWidth);
+        // In one image of four, now and then a logic or X-code nibble without a text form.
+        const bool oddNibbles = pick(0, 3) == 0;
         for (int k = 1; k <= 253; ++k) {
             fillText(c.D_CirName[k], 8);
             c.D_CirAlias[k] = std::uint8_t(pick(0, 3) ? 0 : pick(1, Config::kTextCount));
-            // Now and then a logic or X-code nibble without a text form.
-            c.D_CirParam[k] = pick(0, 40) ? std::uint8_t(pick(0, 6) << 4 | pick(0, 2)) : std::uint8_t(pick(0, 255));
+            c.D_CirParam[k] = oddNibbles && pick(0, 30) == 0 ? std::uint8_t(pick(0, 255))
+                                                             : std::uint8_t(pick(0, 6) << 4 | pick(0, 2));
         }
         for (int k = 1; k <= Config::kACircuitCount; ++k) {
             fillText(c.A_CirName[k], 8);
@@ -350,7 +341,8 @@ private:
     // Values at the edges as often as ordinary ones: zero is left out, the tables hold no zeros
     // that a reference could name (a reference to zero reads back as "none").
     std::int32_t someValue() {
-        static constexpr std::int32_t kEdges[] = {1, -1, 100, -150, 108000, 360000, -3600, INT32_MAX, INT32_MIN};
+        static constexpr std::int32_t kEdges[] = {1,      -1,    100,       -150,     108000,
+                                                  360000, -3600, INT32_MAX, INT32_MIN};
         std::int32_t v = 0;
         while (v == 0)
             v = pick(0, 1) ? kEdges[pick(0, int(std::size(kEdges)) - 1)]
@@ -383,9 +375,7 @@ private:
         const int r = pick(0, 9);
         return std::uint8_t(r < 2 ? 0 : r < 6 ? pick(1, 12) : r < 8 ? pick(1, 253) : pick(254, 255));
     }
-    std::uint8_t analog() {
-        return std::uint8_t(pick(0, 4) ? pick(1, Config::kACircuitCount) : 0);
-    }
+    std::uint8_t analog() { return std::uint8_t(pick(0, 4) ? pick(1, Config::kACircuitCount) : 0); }
 
     void fillCell(Config& c, int cell, const MacroKind& kind) {
         c.CellType[cell] = std::uint8_t(kind.code(numbering_));
@@ -429,10 +419,12 @@ template <class H> void checkImage(std::mt19937& rng, const Numbered& n, int& im
     ASSERT_TRUE(testcfg::read(back, first)) << ConfigErrorText().toStdString();
     ++images;
     const QString second = testcfg::write(back, onlyConfigured);
-    const int cellsBefore = int(std::count_if(std::begin(held.config->CellType), std::end(held.config->CellType),
-                                              [](std::uint8_t k) { return k != 0; }));
-    const int cellsAfter = int(std::count_if(std::begin(back.config->CellType), std::end(back.config->CellType),
-                                             [](std::uint8_t k) { return k != 0; }));
+    const int cellsBefore =
+        int(std::count_if(std::begin(held.config->CellType), std::end(held.config->CellType),
+                          [](std::uint8_t k) { return k != 0; }));
+    const int cellsAfter =
+        int(std::count_if(std::begin(back.config->CellType), std::end(back.config->CellType),
+                          [](std::uint8_t k) { return k != 0; }));
     if (!losses.all().isEmpty())
         ++lossy;
     EXPECT_EQ(cellsAfter < cellsBefore, !losses.logic.isEmpty()) << losses.logic.join(u'\n').toStdString();
@@ -441,7 +433,8 @@ template <class H> void checkImage(std::mt19937& rng, const Numbered& n, int& im
         const QStringList got = testcfg::relabelByFirstMention(second).split(u'\n');
         for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i)
             ASSERT_EQ(got.value(i).toStdString(), want.value(i).toStdString())
-                << "line " << i + 1 << ", version " << n.version << n.pcb << ", only configured " << onlyConfigured;
+                << "line " << i + 1 << ", version " << n.version << n.pcb << ", only configured "
+                << onlyConfigured;
         EXPECT_EQ(std::memcmp(back.config.get(), held.config.get(), offsetof(Config, TimeStamp)), 0);
     }
 
@@ -452,10 +445,12 @@ template <class H> void checkImage(std::mt19937& rng, const Numbered& n, int& im
 
 TEST(ConfigTextProperty, RandomImagesReadBackOrReportTheirLosses) {
     std::mt19937 rng(20261210);
-    const Numbered qpa[] = {{Numbering::NewQPA, "V4.1.0", 'C'}, {Numbering::NewQPA, "V4.2.1", 'D'},
-                            {Numbering::OldQPA, "V4.0.1", 'C'}, {Numbering::NewQPA, "V4.1.0", 'X'}};
-    const Numbered qpb[] = {{Numbering::QPB, "V4.1.0", 'C'}, {Numbering::QPB, "V4.1.0", 'X'},
-                            {Numbering::QPB, "V4.0.9", 'C'}};
+    const Numbered qpa[] = {{Numbering::NewQPA, "V4.1.0", 'C'},
+                            {Numbering::NewQPA, "V4.2.1", 'D'},
+                            {Numbering::OldQPA, "V4.0.1", 'C'},
+                            {Numbering::NewQPA, "V4.1.0", 'X'}};
+    const Numbered qpb[] = {
+        {Numbering::QPB, "V4.1.0", 'C'}, {Numbering::QPB, "V4.1.0", 'X'}, {Numbering::QPB, "V4.0.9", 'C'}};
     QElapsedTimer timer;
     timer.start();
     int images = 0, lossy = 0;
