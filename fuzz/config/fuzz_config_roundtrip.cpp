@@ -1,11 +1,11 @@
 // Any image of either edition, written as text and read back: the read either succeeds or fails
 // with a message, and what it read writes out, reads and writes again to the same text (up to the
 // numbering of circuits by first mention, which a read after a conversion may change).
-// The first input byte chooses: bit 0 QPB, bit 1 OnlyConfigured, bits 2-3 the version and board
-// (new numbering, old QPA numbering, no numbering). The rest fills the image's fields in the order
-// of their weight for the logic (kind codes, cells, times, numbers, circuit logic and aliases,
+// The first input byte chooses: bit 0 QPB, bit 1 OnlyConfigured, bits 2-3 one of four versions and
+// boards (between them the new, old QPA and QPB numberings and none). The rest fills the image's fields in
+// the order of their weight for the logic (kind codes, cells, times, numbers, circuit logic and aliases,
 // texts, names), so that short inputs already reach the logic.
-// Run: fuzz_config_roundtrip -max_total_time=600 WORKDIR fuzz/config/corpus
+// Run: fuzz_config_roundtrip -max_total_time=600 -max_len=8000 WORKDIR fuzz/config/roundtrip_corpus
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 #include "config/Records.h"
