@@ -193,6 +193,14 @@ TEST_F(ConfigCli, KeepCurrentAddsTheTextToTheGivenImages) {
     EXPECT_EQ(config->CellType[0], 12) << "the added AND2 goes to the lowest empty cell";
     EXPECT_EQ(get("c2.bin").mid(256, 6), QByteArray("second"));
     EXPECT_EQ(get("c2.bin").left(5), QByteArray("first"));
+
+    // Numbering the given images through a text without their logic would drop it: refused.
+    const CliRun lossy =
+        run({"from-text", "--edition", "qpa", "--keep-current", "--pcb", "X", "--settings", path("s.bin"),
+             "--companion", path("c.bin"), path("add.ndrx"), "--settings-out", path("s3.bin")});
+    EXPECT_EQ(lossy.exitCode, 6);
+    EXPECT_TRUE(lossy.err.contains(QStringLiteral("Logika nie trafi do tekstu"))) << lossy.err.toStdString();
+    EXPECT_TRUE(get("s3.bin").isEmpty());
 }
 
 struct UsageCase {
