@@ -386,15 +386,13 @@ ConfigTextLossReport textLosses(const QString& version, QChar pcb, const Config&
     if (!coverage.hasNumbering && coverage.usedCells > 0) {
         report.logic << QStringLiteral("Logika nie trafi do tekstu: dla wersji \"%1\" i płyty \"%2\" brak "
                                        "numeracji makr %3 (komórki z makrami: %4).")
-                            .arg(version, QString(pcb), QLatin1String(edition))
-                            .arg(coverage.usedCells);
+                            .arg(version, QString(pcb), QLatin1String(edition),
+                                 QString::number(coverage.usedCells));
     } else {
         for (int cell : coverage.unwrittenCells)
             report.logic << QStringLiteral("Komórka %1 nie trafi do tekstu: kod makra %2 nie ma odpowiednika "
                                            "w numeracji wersji \"%3\".")
-                                .arg(hex2(cell))
-                                .arg(config.CellType[cell])
-                                .arg(version);
+                                .arg(hex2(cell), QString::number(config.CellType[cell]), version);
     }
     for (int n = 1; n <= Config::kDCircuitCount; ++n) {
         if (!coverage.digitalCircuits[n])

@@ -256,6 +256,11 @@ TEST(ConfigTextLosses, NameTheVersionBoardAndCircuitInPolish) {
                                     "tekście; po odczycie nie będzie kodu X."),
                      QStringLiteral("Obwód cyfrowy 02 (\"Out\"): logiki o wartości 7 nie da się zapisać w "
                                     "tekście; po odczycie będzie OR.")}));
+    EXPECT_EQ(
+        ConfigQPBTextLosses(QStringLiteral("V%1"), QLatin1Char('C'), *h.config).value(0),
+        QStringLiteral("Logika nie trafi do tekstu: dla wersji \"V%1\" i płyty \"C\" brak numeracji makr "
+                       "QPB (komórki z makrami: 1)."))
+        << "a version text is shown as it is";
     h.config->CellType[0] = 0;
     EXPECT_TRUE(ConfigQPBTextLosses(QStringLiteral("V4.0.9"), QLatin1Char('C'), *h.config).isEmpty())
         << "no cells, nothing lost; circuits the logic does not wire are not the text's to carry";
