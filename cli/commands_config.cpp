@@ -33,7 +33,8 @@ const char kHelp[] =
     "from-text  reads a configuration text into images: from the cleared state, or with --keep-current\n"
     "           added to the given images (their circuits are numbered first by a round trip through\n"
     "           text, as the settings window does; --version/--pcb choose its numbering, default\n"
-    "           V4.1.0 and C). Writes the images asked for when the read succeeds; with --write-partial\n"
+    "           V4.1.0 and C; refused with status 6 when that text would leave their logic out).\n"
+    "           Writes the images asked for when the read succeeds; with --write-partial\n"
     "           also after a failed read (they then hold the part read before the failing line).\n"
     "check      the same read without output files.\n"
     "diff       reads both texts and lists what differs: settings, circuits (matched by name, so\n"
@@ -47,7 +48,8 @@ const char kHelp[] =
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
     "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
-    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
+    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb, or\n"
+    "kind codes outside it).\n";
 
 struct Options {
     QString sub;
@@ -279,9 +281,16 @@ template <class E> int fromText(const Options& o) {
         // window does after a controller read, by a round trip through text. Only configured
         // content, so that no empty-cell line switches the logic to automatic placement and
         // every cell keeps its number.
-        QString base =
-            E::toText(o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version,
-                      o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, true, *held.companion);
+        const QString version = o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version;
+        const QChar pcb = o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0);
+        // A round trip that leaves logic out would hand back images without it.
+        const ConfigTextLossReport losses = E::losses(version, pcb, *held.config);
+        if (!losses.logic.isEmpty()) {
+            for (const QString& loss : losses.logic)
+                printError(QStringLiteral("%1: %2").arg(o.settings, loss));
+            return kExitConfig;
+        }
+        QString base = E::toText(version, pcb, *held.config, true, *held.companion);
         std::uint8_t baseAutoPlace = 0;
         if (!E::read(base, baseAutoPlace, false, held.analog, held.digital, *held.companion, *held.config)) {
             const QString message = ConfigErrorText();
