@@ -99,13 +99,13 @@ std::unique_ptr<QUdpSocket> makeSocket() {
     return socket;
 }
 
-// The listener and the sender share port 7080, so both bind with address reuse.
+// The listener and the senders share port 7080, so all bind with address reuse.
 constexpr auto kBindMode = QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
 
 } // namespace
 
-TCommUdp::TCommUdp(QObject* parent) : QObject(parent), IdUDPServer(makeSocket()), IdUDPClient(makeSocket()) {
-    connect(IdUDPServer.get(), &QUdpSocket::readyRead, this, &TCommUdp::readPending);
+TCommUdp::TCommUdp(QObject* parent) : QObject(parent), IdUDPServer(makeSocket()) {
+    connect(IdUDPServer.get(), &QUdpSocket::readyRead, this, [this] { readPending(*IdUDPServer); });
     // A port that is taken leaves the listener inactive: the scan then finds nothing.
     IdUDPServer->bind(QHostAddress::AnyIPv4, udp::kDiscoveryPort, kBindMode);
 }
@@ -115,14 +115,17 @@ TCommUdp::~TCommUdp() = default;
 void TCommUdp::ScanNodarixs() {
     Nodarixs.clear();
     entryFields.clear();
+    IdUDPClient.clear();
     const QByteArray request = udp::DiscoveryRequest();
-    IdUDPClient->abort();
     for (const QHostAddress& address : ownIPv4Addresses()) {
         // An address from which the broadcast cannot leave is skipped.
-        if (IdUDPClient->bind(address, udp::kDiscoveryPort, kBindMode)) {
-            IdUDPClient->writeDatagram(request, QHostAddress::Broadcast, udp::kDiscoveryPort);
-        }
-        IdUDPClient->abort();
+        auto sender = makeSocket();
+        if (!sender->bind(address, udp::kDiscoveryPort, kBindMode))
+            continue;
+        QUdpSocket& socket = *sender;
+        connect(&socket, &QUdpSocket::readyRead, this, [this, &socket] { readPending(socket); });
+        socket.writeDatagram(request, QHostAddress::Broadcast, udp::kDiscoveryPort);
+        IdUDPClient.push_back(std::move(sender));
     }
 }
 
@@ -149,9 +152,9 @@ void TCommUdp::HandleDatagram(const QByteArray& datagram, const QHostAddress& se
     emit answerReceived(ScanCount() - 1);
 }
 
-void TCommUdp::readPending() {
-    while (IdUDPServer->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = IdUDPServer->receiveDatagram();
+void TCommUdp::readPending(QUdpSocket& socket) {
+    while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket.receiveDatagram();
         HandleDatagram(datagram.data(), datagram.senderAddress());
     }
 }
