@@ -115,6 +115,12 @@ TCommUdp::~TCommUdp() = default;
 void TCommUdp::ScanNodarixs() {
     Nodarixs.clear();
     entryFields.clear();
+    // The previous scan's senders may be delivering a datagram right now (a scan started from an
+    // answer's signal): closed at once, released once that delivery has returned.
+    for (auto& previous : IdUDPClient) {
+        previous->close();
+        previous.release()->deleteLater();
+    }
     IdUDPClient.clear();
     const QByteArray request = udp::DiscoveryRequest();
     for (const QHostAddress& address : ownIPv4Addresses()) {

@@ -3,7 +3,9 @@
 #include "tests/support/ApplicationEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QNetworkInterface>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -131,4 +133,35 @@ TEST(CommUdp, OwnBroadcastIsDroppedAndScanEmptiesTheList) {
             GTEST_SKIP() << "a scan would broadcast from " << own.toString().toStdString();
     udp.ScanNodarixs();
     EXPECT_EQ(udp.ScanCount(), 0);
+}
+
+// An answer sent to an own address arrives on that address's sender, which stays open after the
+// scan; a new scan started from the answer's signal must not pull that sender away mid-delivery.
+TEST(CommUdp, AnswerToAnOwnAddressAfterAScanAndARescanFromItsSignal) {
+    for (const QHostAddress& own : QNetworkInterface::allAddresses())
+        if (!own.isLoopback())
+            GTEST_SKIP() << "a scan would broadcast from " << own.toString().toStdString();
+    TCommUdp udp;
+    udp.ScanNodarixs();
+    int answers = 0;
+    QObject::connect(&udp, &TCommUdp::answerReceived, &udp, [&] {
+        if (++answers == 1)
+            udp.ScanNodarixs();
+    });
+    // 127.0.0.2 is loopback but not an own address as listed, so its answers are not dropped.
+    QUdpSocket controller;
+    ASSERT_TRUE(controller.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    const auto answerAndWait = [&](int expected) {
+        controller.writeDatagram(answer(), QHostAddress::LocalHost, udp::kDiscoveryPort);
+        QDeadlineTimer deadline(5000);
+        while (answers < expected && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    answerAndWait(1);
+    ASSERT_EQ(answers, 1);
+    EXPECT_EQ(udp.ScanCount(), 0) << "the rescan empties the list";
+    answerAndWait(2);
+    ASSERT_EQ(answers, 2);
+    EXPECT_EQ(udp.ScanCount(), 1);
+    EXPECT_EQ(udp.GetScanParam(0, 9), QStringLiteral("Salon"));
 }
