@@ -93,6 +93,13 @@ QList<QHostAddress> ownIPv4Addresses() {
     return own;
 }
 
+QStringList texts(const QList<QHostAddress>& addresses) {
+    QStringList list;
+    for (const QHostAddress& address : addresses)
+        list << address.toString();
+    return list;
+}
+
 std::unique_ptr<QUdpSocket> makeSocket() {
     auto socket = std::make_unique<QUdpSocket>();
     socket->setProxy(QNetworkProxy::NoProxy);
@@ -108,6 +115,7 @@ TCommUdp::TCommUdp(QObject* parent) : QObject(parent), IdUDPServer(makeSocket())
     connect(IdUDPServer.get(), &QUdpSocket::readyRead, this, [this] { readPending(*IdUDPServer); });
     // A port that is taken leaves the listener inactive: the scan then finds nothing.
     IdUDPServer->bind(QHostAddress::AnyIPv4, udp::kDiscoveryPort, kBindMode);
+    ownAddressTexts = texts(ownIPv4Addresses());
 }
 
 TCommUdp::~TCommUdp() = default;
@@ -123,7 +131,9 @@ void TCommUdp::ScanNodarixs() {
     }
     IdUDPClient.clear();
     const QByteArray request = udp::DiscoveryRequest();
-    for (const QHostAddress& address : ownIPv4Addresses()) {
+    const QList<QHostAddress> own = ownIPv4Addresses();
+    ownAddressTexts = texts(own);
+    for (const QHostAddress& address : own) {
         // An address from which the broadcast cannot leave is skipped.
         auto sender = makeSocket();
         if (!sender->bind(address, udp::kDiscoveryPort, kBindMode))
@@ -146,10 +156,8 @@ QString TCommUdp::GetScanParam(qint32 Index, qint32 Param) const {
 
 void TCommUdp::HandleDatagram(const QByteArray& datagram, const QHostAddress& sender) {
     // Our own broadcast comes back to the listener; it is dropped by its sender address.
-    const QString senderText = QHostAddress(sender.toIPv4Address()).toString();
-    for (const QHostAddress& own : ownIPv4Addresses())
-        if (own.toString() == senderText)
-            return;
+    if (ownAddressTexts.contains(QHostAddress(sender.toIPv4Address()).toString()))
+        return;
     auto fields = udp::ParseDiscoveryAnswer(datagram);
     if (!fields)
         return;

@@ -61,6 +61,9 @@ private:
     // and a fast one would be lost if the sender closed right after sending.
     std::vector<std::unique_ptr<QUdpSocket>> IdUDPClient;
     QStringList Nodarixs;
+    // The own addresses as texts, listed when created and at each scan: the broadcast that comes
+    // back follows a scan, and listing the interfaces for every datagram would cost the UI thread.
+    QStringList ownAddressTexts;
     // The fields of each entry as parsed: a name holding ";" must not shift the address and port.
     std::vector<QStringList> entryFields;
 };
