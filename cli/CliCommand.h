@@ -46,5 +46,7 @@ struct Registrar {
 
 // Prints a message on stderr (UTF-8, one line).
 void printError(const QString& message);
+// Writes text on stdout as it is (UTF-8) and flushes it.
+void printOut(const QString& text);
 
 } // namespace cli

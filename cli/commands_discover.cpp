@@ -44,7 +44,7 @@ void printAnswer(const TCommUdp& udp, qint32 index, bool raw) {
     const QString line = QStringList{udp.GetScanParam(index, 12), udp.GetScanParam(index, 11),
                                      printable(udp.GetScanParam(index, 9)), udp.GetScanParam(index, 6)}
                              .join(QLatin1Char('\t'));
-    writeOut((line + QLatin1Char('\n')).toUtf8());
+    printOut(line + QLatin1Char('\n'));
 }
 
 int runDiscover(const QStringList& args, const GlobalOptions&) {
