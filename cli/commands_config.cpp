@@ -39,7 +39,8 @@ const char kHelp[] =
     "Text files may have CR LF, LF or mixed line ends and a byte-order mark; otherwise they are UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
-    "1 a file could not be read or written.\n";
+    "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
+    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
 
 void printOut(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -235,6 +236,9 @@ struct Qpa {
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPAToText(v, pcb, c, only, t);
     }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPATextLossReport(v, pcb, c);
+    }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
         return ReadConfigTextQPA(text, autoPlace, keep, a, d, t, c);
@@ -248,6 +252,9 @@ struct Qpb {
     static constexpr const char* kCompanionName = "QPB variables";
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPBToText(v, pcb, c, only, t);
+    }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPBTextLossReport(v, pcb, c);
     }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
@@ -274,13 +281,18 @@ template <class E> int toText(const Options& o) {
     if (int rc = loadImages(o, held); rc != kExitOk)
         return rc;
     const QString text = E::toText(o.version, o.pcb.at(0), *held.config, o.onlyConfigured, *held.companion);
+    // The text is still written, but a text that leaves logic out must not pass for a backup.
+    const ConfigTextLossReport losses = E::losses(o.version, o.pcb.at(0), *held.config);
+    for (const QString& loss : losses.all())
+        printError(QStringLiteral("warning: ") + loss);
+    const int rc = losses.logic.isEmpty() ? kExitOk : kExitConfig;
     const QByteArray bytes = text.toUtf8();
     if (o.out.isEmpty()) {
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
         std::fflush(stdout);
-        return kExitOk;
+        return rc;
     }
-    return writeFile(o.out, bytes) ? kExitOk : kExitFailure;
+    return writeFile(o.out, bytes) ? rc : kExitFailure;
 }
 
 template <class E> int fromText(const Options& o) {

@@ -39,9 +39,17 @@ std::unique_ptr<QWidget> CreateMainWindow(const std::vector<SwitchRow>& table, c
     return nullptr;
 }
 
+QStringList StartupParameters(int argc, char** argv) {
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i)
+        parameters.append(QString::fromLocal8Bit(argv[i]));
+    return parameters;
+}
+
 int RunStartup(int argc, char** argv, const std::vector<SwitchRow>& table) {
+    const QStringList parameters = StartupParameters(argc, argv);
     QApplication app(argc, argv);
-    std::unique_ptr<QWidget> window = CreateMainWindow(table, app.arguments().mid(1));
+    std::unique_ptr<QWidget> window = CreateMainWindow(table, parameters);
     // The data module comes after the window, in every case.
     TDataModule1 dataModule;
     if (!window)
