@@ -1,7 +1,6 @@
 // Discovery datagrams of any length and content: the answer parser and the receive handler.
-// Run inside a private network namespace (the handler's object listens on UDP port 7080):
-//   mkdir -p build-fuzz/corpus_discovery
-//   unshare -n bash -c 'ip link set lo up; build-fuzz/fuzz/comm/fuzz_discovery build-fuzz/corpus_discovery fuzz/comm/corpus_discovery'
+// Run it without a network (the handler's object listens on UDP port 7080), as scripts/fuzz does.
+// Run: fuzz_discovery -max_total_time=600 WORKDIR fuzz/comm/corpus_discovery
 #include "comm/CommUdp.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,6 @@
 // Raw NDC/NDT files of any bytes and sizes through the import, then the text written from what was
 // imported and read back.
-//   mkdir -p build-fuzz/corpus_raw_import
-//   build-fuzz/fuzz/config/fuzz_raw_import -max_len=40960 build-fuzz/corpus_raw_import fuzz/config/corpus_raw_import
-// (new inputs go to the first folder, so the seed corpus in the tree stays small).
+// Run: fuzz_raw_import -max_len=40960 -max_total_time=600 WORKDIR fuzz/config/corpus_raw_import
 // The input is written as one file and imported as both kinds (taken only at its exact size); then
 // its first 8192 bytes (zero-filled when shorter) are imported as an NDC file and the next 32768
 // as an NDT file, the text of both is written, read back and written again. A text the reader
