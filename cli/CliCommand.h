@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitError = 5,      // statResErr
     kExitConfig = 6,     // configuration reader failed
     kExitFlashBuild = 7, // flash image could not be built
+    kExitVerify = 8,     // what the controller holds differs from what was written
 };
 
 // Options that precede the command name and apply to every controller command.

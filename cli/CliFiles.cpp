@@ -1,11 +1,11 @@
 #include "cli/CliFiles.h"
+#include "config/ConfigTextFile.h"
 
 #include "cli/CliCommand.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace cli {
 
@@ -45,33 +45,12 @@ bool writeFile(const QString& path, QByteArrayView data) {
 }
 
 std::optional<QString> readConfigTextFile(const QString& path, int& exitCode) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("nodarix-cli config: cannot read %1: %2").arg(path, f.errorString()));
-        exitCode = kExitFailure;
-        return std::nullopt;
+    const TConfigTextLoad load = LoadConfigTextFile(path);
+    if (!load.Text) {
+        printError(QStringLiteral("nodarix-cli config: cannot read %1").arg(load.Error));
+        exitCode = load.CannotOpen ? kExitFailure : kExitUsage;
     }
-    const QByteArray bytes = f.readAll();
-    const auto encoding = QStringConverter::encodingForData(bytes);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8), QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        printError(QStringLiteral("nodarix-cli config: %1 is not valid %2 text")
-                       .arg(path, encoding ? QLatin1String(QStringConverter::nameForEncoding(*encoding))
-                                           : QLatin1String("UTF-8")));
-        exitCode = kExitUsage;
-        return std::nullopt;
-    }
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QString normalised;
-    normalised.reserve(text.size() + text.size() / 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r')))
-            normalised += QLatin1Char('\r');
-        normalised += text.at(i);
-    }
-    return normalised;
+    return load.Text;
 }
 
 } // namespace cli
