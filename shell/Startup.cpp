@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
 
 const QString kNoSwitchWarning =
     QStringLiteral("Błąd: uruchomienie programu możliwe tylko z parametrem.\rSzczegóły w instrukcji obsługi.");
@@ -55,5 +58,12 @@ int RunStartup(int argc, char** argv, const std::vector<SwitchRow>& table) {
     if (!window)
         return 0;
     window->show();
+    // For the package test: which window a launcher's command opens, once it is up.
+    if (qEnvironmentVariableIsSet("NODARIX_PRINT_CAPTION")) {
+        QTimer::singleShot(0, &app, [&] {
+            std::puts(window->windowTitle().toUtf8().constData());
+            app.quit();
+        });
+    }
     return app.exec();
 }
