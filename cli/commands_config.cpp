@@ -25,6 +25,7 @@ const char kHelp[] =
     "                             [--settings-out FILE] [--companion-out FILE] [--write-partial]\n"
     "  nodarix-cli config check --edition qpa|qpb IN\n"
     "  nodarix-cli config diff [--edition qpa|qpb] A B\n"
+    "  nodarix-cli [--host ADDRESS --port PORT ...] config diff [--edition qpa|qpb] FILE\n"
     "  nodarix-cli config graph [--edition qpa|qpb] IN -o OUT.svg|OUT.dot\n"
     "\n"
     "to-text    turns raw images into the configuration text (CR LF line ends), on stdout or into OUT.\n"
@@ -40,6 +41,8 @@ const char kHelp[] =
     "diff       reads both texts and lists what differs: settings, circuits (matched by name, so\n"
     "           renumbering alone is no difference), logic instances (by kind and instance, not by\n"
     "           cell number), texts and numbers. Exit 0 equal, 1 different, 6 a text is rejected.\n"
+    "           With one FILE it reads the controller as backup does and lists what a restore of\n"
+    "           FILE would change there (exit 3, 4 or 5 when the controller cannot be read).\n"
     "graph      draws the logic: instances as boxes, circuits as named nodes, wires from outputs to\n"
     "           circuits to inputs; SVG laid out, or the graph in DOT for further editing.\n"
     "Without --edition, diff and graph take the edition from the text's #version line.\n"
@@ -318,11 +321,11 @@ template <class E> int fromText(const Options& o) {
     return ok ? kExitOk : kExitConfig;
 }
 
-int runConfig(const QStringList& args, const GlobalOptions&) {
+int runConfig(const QStringList& args, const GlobalOptions& options) {
     if (!args.isEmpty() && args.first() == QLatin1String("import"))
         return runConfigImport(args.mid(1));
     if (!args.isEmpty() && args.first() == QLatin1String("diff"))
-        return runConfigDiff(args.mid(1));
+        return runConfigDiff(args.mid(1), options);
     if (!args.isEmpty() && args.first() == QLatin1String("graph"))
         return runConfigGraph(args.mid(1));
     Options o;
@@ -336,7 +339,7 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check|import|diff|graph ...  convert, compare and draw configurations offline"),
+    QStringLiteral("to-text|from-text|check|import|diff|graph ...  convert, compare and draw configurations"),
     QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});

@@ -3,8 +3,8 @@
 #include "cli/CliFiles.h"
 #include "cli/ConfigGraph.h"
 #include "cli/ConfigTools.h"
+#include "cli/ControllerText.h"
 #include "config/ConfigDiff.h"
-
 
 namespace cli {
 namespace {
@@ -83,18 +83,31 @@ QString editionName(LogicEdition e) {
 
 } // namespace
 
-int runConfigDiff(const QStringList& args) {
+int runConfigDiff(const QStringList& args, const GlobalOptions& options) {
     ToolOptions o;
     if (!parseToolOptions(QStringLiteral("diff"), args, false, o))
         return kExitUsage;
-    if (o.files.size() != 2) {
-        printError(QStringLiteral("nodarix-cli config diff: needs exactly two text files, A and B"));
+    if (o.files.size() != 1 && o.files.size() != 2) {
+        printError(QStringLiteral("nodarix-cli config diff: needs two text files A and B, or one file to compare "
+                                  "with the controller"));
         return kExitUsage;
     }
     LoadedText a, b;
-    for (auto [path, loaded] : {std::pair{o.files.at(0), &a}, std::pair{o.files.at(1), &b}})
-        if (int rc = loadText(path, o.edition, *loaded); rc != kExitOk)
+    if (int rc = loadText(o.files.last(), o.edition, b); rc != kExitOk)
+        return rc;
+    if (o.files.size() == 2) {
+        if (int rc = loadText(o.files.first(), o.edition, a); rc != kExitOk)
             return rc;
+    } else {
+        // What a restore of the file would change: the controller's configuration is A.
+        int rc = kExitOk;
+        const auto text = readControllerText(options, rc);
+        if (!text)
+            return rc;
+        a.path = QStringLiteral("%1:%2").arg(options.host).arg(options.port);
+        a.text = *text;
+        a.edition = EditionFromText(a.text).value_or(b.edition);
+    }
     if (a.edition != b.edition) {
         printError(QStringLiteral("nodarix-cli config diff: %1 is a %2 text and %3 a %4 text; they cannot be "
                                   "compared")

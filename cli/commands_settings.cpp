@@ -3,6 +3,7 @@
 #include "cli/ChainRunner.h"
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/ControllerText.h"
 #include "config/ConfigTextFile.h"
 #include "workflows/Recognition.h"
 #include "workflows/SettingsChains.h"
@@ -254,6 +255,25 @@ int runRestore(const QStringList& args, const GlobalOptions& options) {
     printError(QStringLiteral("nodarix-cli restore: verified, the controller holds what was written"));
     return kExitOk;
 }
+
+} // namespace
+
+std::optional<QString> readControllerText(const GlobalOptions& options, int& status) {
+    ChainTarget target(options);
+    TNodarixVersion version{};
+    auto images = std::make_unique<TSettingsImages>();
+    ConfigurationRead reading(version, *images);
+    const TChainEnd end = reading.run(target, true);
+    if (end != TChainEnd::Done && end != TChainEnd::Rejected) {
+        status = exitCode(end);
+        return std::nullopt;
+    }
+    for (const QString& loss : reading.chain.Losses())
+        printError(QStringLiteral("nodarix-cli: warning: the controller's text leaves out: %1").arg(loss));
+    return images->Settings;
+}
+
+namespace {
 
 const Registrar registrar({
     Command{QStringLiteral("backup"),

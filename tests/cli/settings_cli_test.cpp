@@ -123,6 +123,40 @@ TEST_P(SettingsCli, BackupWritesTheTextAndTheRawImagesAndRestoreVerifiesThem) {
     EXPECT_EQ(seed.exported(dir, state), std::make_pair(seed.settings, seed.companion));
 }
 
+// A text compared with a controller lists what a restore of it would change there.
+TEST_P(SettingsCli, DiffWithTheControllerShowsWhatARestoreWouldChange) {
+    const Populated seed(GetParam().qpb);
+    SimProcess sim(QStringList{"--edition", seed.qpb ? "QPB" : "QPA"} + seed.seeds(dir));
+    ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
+    const QString text = dir.filePath(QStringLiteral("backup.ndrx"));
+    ASSERT_EQ(RunCli(linkTo(sim.host(), sim.port()) + QStringList{"backup", "-o", text}).exitCode, 0);
+
+    const CliRun same = RunCli(linkTo(sim.host(), sim.port()) + QStringList{"config", "diff", text});
+    EXPECT_EQ(same.exitCode, 0) << same.out.toStdString() << same.err.toStdString();
+    EXPECT_EQ(same.out, QString());
+
+    QByteArray edited = readFile(text);
+    const qsizetype at = edited.indexOf("\tnetname=");
+    ASSERT_GE(at, 0);
+    edited.replace(at, edited.indexOf("\r\n", at) - at, "\tnetname=Garaz");
+    const QString changed = put(dir, QStringLiteral("changed.ndrx"), edited);
+    const CliRun differs = RunCli(linkTo(sim.host(), sim.port()) + QStringList{"config", "diff", changed});
+    EXPECT_EQ(differs.exitCode, 1) << differs.err.toStdString();
+    EXPECT_TRUE(differs.out.startsWith(QStringLiteral("setting netname: "))) << differs.out.toStdString();
+    EXPECT_TRUE(differs.out.contains(QStringLiteral("→ \"Garaz\""))) << differs.out.toStdString();
+    EXPECT_EQ(differs.out.count(QLatin1Char('\n')), 1) << differs.out.toStdString();
+}
+
+// A controller that cannot be read ends the diff with the link's exit status.
+TEST(SettingsCliDiff, SilentControllerEndsWithTheLinkStatus) {
+    QTemporaryDir dir;
+    FakeController silent([](const QByteArray&) { return FakeController::Reply{}; });
+    const QString text = put(dir, QStringLiteral("a.ndrx"), "#version=V4.1.3QPBD\r\n#settings\r\n");
+    const CliRun run = RunCli({"--host", "127.0.0.1", "--port", QString::number(silent.port()), "--timeout", "300",
+                               "config", "diff", text});
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Editions, SettingsCli,
                          ::testing::Values(EditionCase{"Qpa", false}, EditionCase{"Qpb", true}), kEditionName);
 
