@@ -34,35 +34,9 @@ TEST(DiscoverCli, NoAnswerExitsThree) {
     EXPECT_TRUE(run.readAllStandardOutput().isEmpty());
 }
 
-// Runs inside a fresh network namespace ("near"): makes a second one ("far") as a child, joins the
-// two by a veth pair created inside them (never in the namespace the test runs in), starts the
-// simulator in "far" and runs the CLI in "near". Both namespaces have no name and vanish with
-// their last process; the trap ends every process the script started on any way out. Exit 77
-// with a reason on stderr: namespaces or veth links cannot be made here.
-const char kScript[] = R"SH(
-set -u
-sim=$1; cli=$2
-ip link set lo up || { echo "cannot set up the loopback link" >&2; exit 77; }
-unshare -n sleep 60 & far=$!
-simpid=
-cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; kill "$far" 2>/dev/null; wait 2>/dev/null; }
-trap cleanup EXIT
-sleep 0.1
-kill -0 "$far" 2>/dev/null || { echo "cannot create a second network namespace" >&2; exit 77; }
-ip link add ndx-near type veth peer name ndx-far netns "$far" 2>/dev/null ||
-    { echo "cannot create a veth pair (no veth support?)" >&2; exit 77; }
-ip addr add 10.213.0.1/24 dev ndx-near && ip link set ndx-near up &&
-    ip route add default dev ndx-near || exit 1
-nsenter -t "$far" -n sh -c 'ip link set lo up && ip addr add 10.213.0.2/24 dev ndx-far && ip link set ndx-far up' || exit 1
-log=$(mktemp)
-nsenter -t "$far" -n "$sim" --discovery --allow-non-loopback --bind 0.0.0.0 --port 7081 --name E2E-Salon \
-    --mac 00-1A-2B-3C-4D-5E >/dev/null 2>"$log" & simpid=$!
-for _ in $(seq 100); do grep -q "answering discovery" "$log" && break; sleep 0.05; done
-grep -q "answering discovery" "$log" || { cat "$log" >&2; rm -f "$log"; exit 1; }
-rm -f "$log"
-"$cli" discover --wait 1500; echo "exit=$?"
-"$cli" discover --raw --wait 1500; echo "exit=$?"
-)SH";
+// scripts/discovery-pair runs, inside a fresh network namespace, the simulator in a second one joined
+// to it by a veth pair, and the CLI on this side; it exits 77 where namespaces cannot be made.
+const char kNearSide[] = R"SH("$0" discover --wait 1500; echo "exit=$?"; "$0" discover --raw --wait 1500; echo "exit=$?")SH";
 
 TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
     for (const char* tool : {"unshare", "nsenter", "ip"})
@@ -76,8 +50,10 @@ TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PATH"), env.value(QStringLiteral("PATH")) + QStringLiteral(":/usr/sbin:/sbin"));
     run.setProcessEnvironment(env);
-    run.start(QStringLiteral("unshare"), {"-n", "bash", "-c", QString::fromLatin1(kScript), "discover-e2e",
-                                          SimProcess::executable(), cli});
+    run.start(QStringLiteral("unshare"),
+              {"-n", QStringLiteral(NODARIX_SOURCE_DIR "/scripts/discovery-pair"), SimProcess::executable(), "--port",
+               "7081", "--name", "E2E-Salon", "--mac", "00-1A-2B-3C-4D-5E", "--", "sh", "-c",
+               QString::fromLatin1(kNearSide), cli});
     ASSERT_TRUE(run.waitForFinished(30000)) << "the namespace run did not end";
     const QByteArray out = run.readAllStandardOutput();
     const QByteArray err = run.readAllStandardError();
