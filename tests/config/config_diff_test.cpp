@@ -111,7 +111,7 @@ TEST_F(ConfigDiffUsage, EditionComesFromTheOptionOrTheVersionLineAndMustAgree) {
     EXPECT_EQ(mixed.exitCode, 2);
     EXPECT_TRUE(mixed.err.contains(QStringLiteral("cannot be compared"))) << mixed.err.toStdString();
 
-    EXPECT_EQ(RunCli({"config", "diff", a}).exitCode, 2);
+    EXPECT_EQ(RunCli({"config", "diff", a, a, a}).exitCode, 2);
     EXPECT_EQ(RunCli({"config", "diff", "--edition", "qpc", a, a}).exitCode, 2);
     EXPECT_EQ(RunCli({"config", "diff", a, dir.filePath("missing.ndrx")}).exitCode, 2);
 }
