@@ -2,12 +2,13 @@
 // routines the windows use, so that installers can convert and check backups without a controller.
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/ConfigImport.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
+#include "config/ConfigTextFile.h"
 #include "config/Records.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,10 +36,12 @@ const char kHelp[] =
     "           also after a failed read (they then hold the part read before the failing line).\n"
     "check      the same read without output files.\n"
     "\n"
-    "Text files may have CR LF, LF or mixed line ends and a byte-order mark; otherwise they are UTF-8.\n"
+    "Text files may have CR LF, LF or mixed line ends and a byte-order mark; without one they are UTF-8,\n"
+    "or Windows-1250 when they are not valid UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
-    "1 a file could not be read or written.\n";
+    "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
+    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
 
 void printOut(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -67,7 +70,7 @@ struct Options {
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
         printError(
-            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text or check"));
+            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text, check or import"));
         return false;
     }
     o.sub = args.first();
@@ -194,36 +197,14 @@ template <class Record> bool saveImage(const QString& path, const Record& record
                                                         static_cast<qsizetype>(sizeof record)));
 }
 
-// The text of a file: a byte-order mark chooses the encoding, otherwise UTF-8, which must be valid;
-// LF line ends become CR LF (a lone CR stays, as a character of a field).
+// The text of a file, read as the settings window reads it.
 std::optional<QString> loadText(const QString& path, int& exitCode) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("nodarix-cli config: cannot read %1: %2").arg(path, f.errorString()));
-        exitCode = kExitFailure;
-        return std::nullopt;
+    const TConfigTextLoad load = LoadConfigTextFile(path);
+    if (!load.Text) {
+        printError(QStringLiteral("nodarix-cli config: cannot read %1").arg(load.Error));
+        exitCode = load.CannotOpen ? kExitFailure : kExitUsage;
     }
-    const QByteArray bytes = f.readAll();
-    const auto encoding = QStringConverter::encodingForData(bytes);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8), QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        printError(QStringLiteral("nodarix-cli config: %1 is not valid %2 text")
-                       .arg(path, encoding ? QLatin1String(QStringConverter::nameForEncoding(*encoding))
-                                           : QLatin1String("UTF-8")));
-        exitCode = kExitUsage;
-        return std::nullopt;
-    }
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QString normalised;
-    normalised.reserve(text.size() + text.size() / 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r')))
-            normalised += QLatin1Char('\r');
-        normalised += text.at(i);
-    }
-    return normalised;
+    return load.Text;
 }
 
 struct Qpa {
@@ -233,6 +214,9 @@ struct Qpa {
     static constexpr const char* kCompanionName = "QPA text";
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPAToText(v, pcb, c, only, t);
+    }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPATextLossReport(v, pcb, c);
     }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
@@ -247,6 +231,9 @@ struct Qpb {
     static constexpr const char* kCompanionName = "QPB variables";
     static QString toText(const QString& v, QChar pcb, const Config& c, bool only, const Companion& t) {
         return ConfigQPBToText(v, pcb, c, only, t);
+    }
+    static ConfigTextLossReport losses(const QString& v, QChar pcb, const Config& c) {
+        return ConfigQPBTextLossReport(v, pcb, c);
     }
     static bool read(QString& text, std::uint8_t& autoPlace, bool keep, TACircuitRemap& a, TDCircuitRemap& d,
                      Companion& t, Config& c) {
@@ -273,13 +260,18 @@ template <class E> int toText(const Options& o) {
     if (int rc = loadImages(o, held); rc != kExitOk)
         return rc;
     const QString text = E::toText(o.version, o.pcb.at(0), *held.config, o.onlyConfigured, *held.companion);
+    // The text is still written, but a text that leaves logic out must not pass for a backup.
+    const ConfigTextLossReport losses = E::losses(o.version, o.pcb.at(0), *held.config);
+    for (const QString& loss : losses.all())
+        printError(QStringLiteral("warning: ") + loss);
+    const int rc = losses.logic.isEmpty() ? kExitOk : kExitConfig;
     const QByteArray bytes = text.toUtf8();
     if (o.out.isEmpty()) {
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
         std::fflush(stdout);
-        return kExitOk;
+        return rc;
     }
-    return writeFile(o.out, bytes) ? kExitOk : kExitFailure;
+    return writeFile(o.out, bytes) ? rc : kExitFailure;
 }
 
 template <class E> int fromText(const Options& o) {
@@ -326,6 +318,8 @@ template <class E> int fromText(const Options& o) {
 }
 
 int runConfig(const QStringList& args, const GlobalOptions&) {
+    if (!args.isEmpty() && args.first() == QLatin1String("import"))
+        return runConfigImport(args.mid(1));
     Options o;
     if (!parseOptions(args, o))
         return kExitUsage;
@@ -337,8 +331,8 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check ...  convert configuration images and texts offline"),
-    QString::fromUtf8(kHelp),
+    QStringLiteral("to-text|from-text|check|import ...  convert configuration images and texts offline"),
+    QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});
 

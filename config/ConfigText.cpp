@@ -5,6 +5,7 @@
 #include "config/TextCodec.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -68,13 +69,18 @@ template <class Config> QString aliasPart(const Config& c, std::uint8_t alias) {
            QLatin1Char('`');
 }
 
-template <class Config> void writeCircuits(QString& out, const Config& c, bool onlyConfigured) {
+// `wired` marks the digital circuits the written logic uses. OnlyConfigured leaves out unnamed
+// circuits, except those the logic uses whose alias, logic or X code differs from the cleared state:
+// without their line the read would give them the cleared values and so change the logic.
+template <class Config>
+void writeCircuits(QString& out, const Config& c, bool onlyConfigured, const std::array<bool, 256>& wired) {
     static const char* const kLogic[] = {"AND", "OR", "XOR"};
     static const char* const kXCode[] = {"X2", "X4", "X8", "X16", "X32", "X64"};
     out += QLatin1String("#dcircuit\r\n");
     for (int n = 1; n <= Config::kDCircuitCount; ++n) {
         const QString name = EncodeField(c.D_CirName[n], 8, kCircuitEscapes);
-        if (onlyConfigured && name.isEmpty())
+        const bool clearedState = c.D_CirAlias[n] == 0 && c.D_CirParam[n] == 0x01;
+        if (onlyConfigured && name.isEmpty() && (clearedState || !wired[n]))
             continue;
         out += QLatin1String("\tdcirc_") + hex2(n) + QLatin1String("=\"") + name + QLatin1Char('"');
         out += aliasPart(c, c.D_CirAlias[n]);
@@ -135,9 +141,18 @@ bool takeIndex(QString& line, int maxIndex, int& index) {
     return true;
 }
 
-// Unsigned decimal of up to `digits` digits that must be the whole value: a longer number would
-// otherwise be cut to its first digits without a word.
+// Blanks and tabs that a hand edit leaves at the end of a value.
+void dropTrailingBlanks(QString& line) {
+    qsizetype end = line.size();
+    while (end > 0 && (line[end - 1] == QLatin1Char(' ') || line[end - 1] == QLatin1Char('\t')))
+        --end;
+    line.truncate(end);
+}
+
+// Unsigned decimal of up to `digits` digits that must be the whole value, trailing blanks aside: a
+// longer number would otherwise be cut to its first digits without a word.
 bool takeWholeNumber(QString& line, int digits, std::int32_t maximum, std::int32_t& value) {
+    dropTrailingBlanks(line);
     return ScanDecimal(line, value, digits, maximum, 0, false, true) && line.isEmpty();
 }
 
@@ -176,8 +191,12 @@ template <class Config> bool settingsLine(QString line, Config& c) {
         c.Numer8[n] = static_cast<std::uint8_t>(v);
         return true;
     }
-    if (takeKey(line, QLatin1String("\tbit8_")))
-        return takeIndex(line, 0, n) && ParseBits(line, c.Bits);
+    if (takeKey(line, QLatin1String("\tbit8_"))) {
+        if (!takeIndex(line, 0, n))
+            return false;
+        dropTrailingBlanks(line);
+        return ParseBits(line, c.Bits);
+    }
     return false;
 }
 
@@ -250,9 +269,13 @@ template <class Config> bool readCircuits(QString& text, Config& c, const std::u
             if (digital) {
                 if (!nameAndAlias(line, c, c.D_CirName[k], c.D_CirAlias[k]))
                     return false;
+                // A line without a logic part is what the writer gives for a logic value that has
+                // no text form: the circuit keeps the logic it has.
                 const QStringView logic = TextBetween(line, QLatin1Char('\''));
                 int low = -1;
-                if (logic == QLatin1String("AND"))
+                if (!line.contains(QLatin1Char('\'')))
+                    low = c.D_CirParam[k] & 0x0F;
+                else if (logic == QLatin1String("AND"))
                     low = 0;
                 else if (logic == QLatin1String("OR"))
                     low = 1;
@@ -331,6 +354,13 @@ bool readConfigText(QString& text, std::uint8_t& autoPlace, bool keepCurrent, TA
     return true;
 }
 
+LogicEdition editionOf(const TNodarixQPAConfig&) {
+    return LogicEdition::QPA;
+}
+LogicEdition editionOf(const TNodarixQPBConfig&) {
+    return LogicEdition::QPB;
+}
+
 // The sections both editions share: version line, settings, logic, circuits and texts.
 template <class Config, class Texts>
 void writeSections(QString& out, qsizetype expectedSize, const char* edition, const QString& version, QChar pcb,
@@ -340,11 +370,71 @@ void writeSections(QString& out, qsizetype expectedSize, const char* edition, co
     writeSettings(out, config);
     out += QLatin1String("#logic\r\n");
     out += WriteLogicSection(config, version, pcb, OnlyConfigured);
-    writeCircuits(out, config, OnlyConfigured);
+    writeCircuits(out, config, OnlyConfigured,
+                  LogicSectionCoverage(logicImage(config), editionOf(config), version, pcb).digitalCircuits);
     writeTexts(out, texts, textCount, OnlyConfigured);
 }
 
+// Everything the text written for `version` and `pcb` cannot carry back: logic cells it leaves out
+// and values of the circuits the logic uses that have no text form.
+template <class Config>
+ConfigTextLossReport textLosses(const QString& version, QChar pcb, const Config& config, const char* edition) {
+    ConfigTextLossReport report;
+    const LogicTextCoverage coverage = LogicSectionCoverage(logicImage(config), editionOf(config), version, pcb);
+    if (!coverage.hasNumbering && coverage.usedCells > 0) {
+        report.logic << QStringLiteral("Logika nie trafi do tekstu: dla wersji \"%1\" i płyty \"%2\" brak "
+                                       "numeracji makr %3 (komórki z makrami: %4).")
+                            .arg(version, QString(pcb), QLatin1String(edition))
+                            .arg(coverage.usedCells);
+    } else {
+        for (int cell : coverage.unwrittenCells)
+            report.logic << QStringLiteral("Komórka %1 nie trafi do tekstu: kod makra %2 nie ma odpowiednika "
+                                           "w numeracji wersji \"%3\".")
+                                .arg(hex2(cell))
+                                .arg(config.CellType[cell])
+                                .arg(version);
+    }
+    for (int n = 1; n <= Config::kDCircuitCount; ++n) {
+        if (!coverage.digitalCircuits[n])
+            continue;
+        const QString name = EncodeField(config.D_CirName[n], 8);
+        const QString circuit = QStringLiteral("Obwód cyfrowy %1").arg(hex2(n)) +
+                                (name.isEmpty() ? QString() : QStringLiteral(" (\"%1\")").arg(name));
+        const int logic = config.D_CirParam[n] & 0x0F;
+        const int x = config.D_CirParam[n] >> 4;
+        if (logic > 2)
+            report.circuits << circuit + QStringLiteral(": logiki o wartości %1 nie da się zapisać w tekście; "
+                                                        "po odczycie będzie OR.")
+                                             .arg(logic);
+        if (x > 6)
+            report.circuits << circuit + QStringLiteral(": kodu X o wartości %1 nie da się zapisać w tekście; "
+                                                        "po odczycie nie będzie kodu X.")
+                                             .arg(x);
+    }
+    return report;
+}
+
 } // namespace
+
+QStringList ConfigTextLossReport::all() const {
+    return logic + circuits;
+}
+
+ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb, const TNodarixQPAConfig& config) {
+    return textLosses(version, pcb, config, "QPA");
+}
+
+ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb, const TNodarixQPBConfig& config) {
+    return textLosses(version, pcb, config, "QPB");
+}
+
+QStringList ConfigQPATextLosses(const QString& version, QChar pcb, const TNodarixQPAConfig& config) {
+    return ConfigQPATextLossReport(version, pcb, config).all();
+}
+
+QStringList ConfigQPBTextLosses(const QString& version, QChar pcb, const TNodarixQPBConfig& config) {
+    return ConfigQPBTextLossReport(version, pcb, config).all();
+}
 
 QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConfig& config,
                         bool OnlyConfigured, const TNodarixQPAText& texts) {

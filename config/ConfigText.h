@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // Writers: the whole text, every line ended by CR LF. `version` is the controller's version text
@@ -13,6 +14,22 @@ QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConf
                         bool OnlyConfigured, const TNodarixQPAText& texts);
 QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config,
                         bool OnlyConfigured, const TNodarixQPBVars& vars);
+
+// What the text written from these images for this version and board letter cannot carry:
+// one line per loss (Polish, for the installer), empty when the text carries everything.
+QStringList ConfigQPATextLosses(const QString& version, QChar pcb, const TNodarixQPAConfig& config);
+QStringList ConfigQPBTextLosses(const QString& version, QChar pcb, const TNodarixQPBConfig& config);
+
+// The same losses by kind: `logic` for macro cells the text leaves out (a read-back would hold
+// less logic than the controller has), `circuits` for values of wired circuits that have no text
+// form (the read-back gives them the cleared value).
+struct ConfigTextLossReport {
+    QStringList logic;
+    QStringList circuits;
+    QStringList all() const;
+};
+ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb, const TNodarixQPAConfig& config);
+ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb, const TNodarixQPBConfig& config);
 
 // Readers: fill the image, its companion record and the remap tables. KeepCurrent false starts from
 // the cleared state; true adds the text to what is held and passes over the settings. AutoPlace is

@@ -12,7 +12,9 @@
 namespace {
 
 constexpr int kDigitalEntries = 253;
-constexpr int kAnalogEntries = 31; // the reader allocates analog circuits 1 to 31 in both editions
+// Analog circuits the reader allocates: QPA has 31, QPB 253 (as many as its analog tables hold).
+constexpr int kAnalogEntriesQPA = 31;
+constexpr int kAnalogEntriesQPB = 253;
 
 // Label lookup over a remap table, indexed once per call so that each pin costs O(1).
 class RemapIndex {
@@ -57,7 +59,7 @@ public:
         : text_(text), pos_(pos), image_(image), autoPlace_(autoPlace),
           numbering_(edition == LogicEdition::QPA ? Numbering::NewQPA : Numbering::QPB),
           qpa_(edition == LogicEdition::QPA), digital_(digital, kDigitalEntries),
-          analog_(analog, kAnalogEntries) {}
+          analog_(analog, edition == LogicEdition::QPA ? kAnalogEntriesQPA : kAnalogEntriesQPB) {}
 
     bool run() {
         for (;;) {
@@ -340,7 +342,10 @@ private:
                     number = 255;
                 } else if (!circuit.isEmpty()) {
                     const int l = circuit.startsWith(QLatin1Char('d')) ? label(circuit) : -1;
-                    const int k = l < 0 ? 0 : digital_.circuitFor(l);
+                    // The writer shows an output wired to a constant as "dFE" or "dFF": that is the
+                    // constant again, not a circuit of its own.
+                    const bool constantOutput = !input && l >= 254;
+                    const int k = constantOutput ? l : l < 0 ? 0 : digital_.circuitFor(l);
                     if (k == 0)
                         return fail(kErrNoDigitalCircuit);
                     number = quint8(k);
@@ -358,17 +363,24 @@ private:
         return true;
     }
 
-    // Reads "t1;t2" at `at` of `opts`, removes it and interns both times.
+    // Reads "t1;t2" at `at` of `opts`, removes it and interns both times. Each time may start with
+    // a sign: the writer writes negative times with "-".
     bool readTimePair(QString& opts, qsizetype at, quint8& times) {
         qsizetype i = at;
         const qsizetype n = opts.size();
         auto timeChar = [&](qsizetype j) { return IsDecDigit(opts[j]) || opts[j] == QLatin1Char('.'); };
+        auto skipSign = [&] {
+            if (i < n && (opts[i] == QLatin1Char('-') || opts[i] == QLatin1Char('+')))
+                ++i;
+        };
+        skipSign();
         while (i < n && timeChar(i))
             ++i;
         if (i >= n || opts[i] != QLatin1Char(';'))
             return fail(kErrPinTime);
         const QString t1 = opts.mid(at, i - at);
         const qsizetype second = ++i;
+        skipSign();
         while (i < n && timeChar(i))
             ++i;
         if (i < n && opts[i] == QLatin1Char(';'))

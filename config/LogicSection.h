@@ -10,7 +10,9 @@
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
+#include <array>
 #include <type_traits>
+#include <vector>
 
 struct TNodarixQPAConfig;
 struct TNodarixQPBConfig;
@@ -54,6 +56,18 @@ QString WriteLogicSection(const TNodarixQPBConfig& image, const QString& version
                           bool OnlyConfigured);
 QString WriteLogicSection(const ConstLogicImage& image, LogicEdition edition, const QString& version,
                           QChar pcb, bool OnlyConfigured);
+// What the writer puts into the section for an image: whether a numbering applies, the cells
+// holding a macro that get no line (all of them when no numbering applies) and the digital
+// circuits (1 to 253) that the written lines wire.
+struct LogicTextCoverage {
+    bool hasNumbering = false;
+    Numbering numbering = Numbering::NewQPA;
+    int usedCells = 0;
+    std::vector<int> unwrittenCells;
+    std::array<bool, 256> digitalCircuits{};
+};
+LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition, const QString& version,
+                                       QChar pcb);
 // The lines of one cell (cell 0 to cellCount - 1) read in the given numbering.
 QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numbering, bool OnlyConfigured);
 

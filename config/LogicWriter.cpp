@@ -147,6 +147,26 @@ constexpr PinGroup kWriteOrder[kPinGroupCount] = {PinGroup::AnalogIn, PinGroup::
 constexpr char kOpen[kPinGroupCount] = {'{', '(', '<', '['};
 constexpr char kClose[kPinGroupCount] = {'}', ')', '>', ']'};
 
+// Visits the pins of instance r in the order a line lists them: group(g) when a group opens,
+// pin(g, name, position) for each pin, close(g) when it ends. Groups absent from the template are
+// skipped and use up no positions.
+template <class Open, class Pin, class Close>
+void forEachPin(const MacroKind& kind, int r, Open open, Pin pin, Close close) {
+    int posIn = r * kind.pinStride;
+    int posOut = posIn;
+    for (PinGroup g : kWriteOrder) {
+        if (!kind.hasGroup[int(g)])
+            continue;
+        const bool input = g == PinGroup::AnalogIn || g == PinGroup::DigitalIn;
+        int& pos = input ? posIn : posOut;
+        open(g);
+        // The catalogue guarantees every instance's pins lie inside the cell.
+        for (QLatin1String name : kind.pins[int(g)])
+            pin(g, name, pos++);
+        close(g);
+    }
+}
+
 void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering numbering, bool OnlyConfigured) {
     if (c < 0 || c >= image.cellCount)
         return;
@@ -170,25 +190,20 @@ void appendCell(QString& out, const ConstLogicImage& image, int c, Numbering num
         line += kind->strippedHead;
         line += QLatin1Char(char('1' + r));
         bool connected = false;
-        int posIn = r * kind->pinStride;
-        int posOut = posIn;
-        for (PinGroup g : kWriteOrder) {
-            if (!kind->hasGroup[int(g)])
-                continue;
-            const bool input = g == PinGroup::AnalogIn || g == PinGroup::DigitalIn;
-            int& pos = input ? posIn : posOut;
-            line += QLatin1Char(kOpen[int(g)]);
-            bool first = true;
-            for (QLatin1String name : kind->pins[int(g)]) {
+        bool first = true;
+        forEachPin(
+            *kind, r,
+            [&](PinGroup g) {
+                line += QLatin1Char(kOpen[int(g)]);
+                first = true;
+            },
+            [&](PinGroup g, QLatin1String name, int pos) {
                 if (!first)
                     line += QLatin1Char(',');
                 first = false;
-                // The catalogue guarantees every instance's pins lie inside the cell.
                 connected |= appendPin(line, image, name, g, cell, pos);
-                ++pos;
-            }
-            line += QLatin1Char(kClose[int(g)]);
-        }
+            },
+            [&](PinGroup g) { line += QLatin1Char(kClose[int(g)]); });
         params.clear();
         for (const MacroParam& p : kind->params)
             appendParam(params, image, p, cell[kCellParams + 8 * p.bank + r * kind->paramStride + p.index]);
@@ -257,6 +272,40 @@ QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numberi
     QString out;
     appendCell(out, image, cell, numbering, OnlyConfigured);
     return out;
+}
+
+LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition, const QString& version,
+                                       QChar pcb) {
+    LogicTextCoverage coverage;
+    coverage.hasNumbering = numberingFor(edition, version, pcb, coverage.numbering);
+    for (int c = 0; c < image.cellCount; ++c) {
+        const int code = image.cellType[c];
+        if (code == 0)
+            continue;
+        ++coverage.usedCells;
+        const MacroKind* kind = coverage.hasNumbering ? kindForCode(coverage.numbering, code) : nullptr;
+        if (!kind) {
+            coverage.unwrittenCells.push_back(c);
+            continue;
+        }
+        const quint8* cell = image.setMacro + std::size_t(c) * kMacroCellSize;
+        for (int r = 0; r < kind->instances; ++r)
+            forEachPin(
+                *kind, r, [](PinGroup) {},
+                [&](PinGroup g, QLatin1String name, int pos) {
+                    if (name == QLatin1String("NULL"))
+                        return;
+                    if (g == PinGroup::DigitalIn || g == PinGroup::DigitalOut) {
+                        const quint8 circuit = cell[(g == PinGroup::DigitalIn ? kCellInputCircuits
+                                                                              : kCellOutputCircuits) +
+                                                    pos];
+                        if (circuit >= 1 && circuit <= 253)
+                            coverage.digitalCircuits[circuit] = true;
+                    }
+                },
+                [](PinGroup) {});
+    }
+    return coverage;
 }
 
 QString WriteLogicSection(const ConstLogicImage& image, LogicEdition edition, const QString& version,

@@ -233,7 +233,8 @@ QString FormatValue(std::int32_t v, int kind, QChar sep, bool plus) {
     const std::int64_t m = value < 0 ? -value : value;
     if (kind == kValueTime) {
         const std::int64_t hours = m / 3600;
-        return (hours < 100 ? digits(hours, 2) : QString::number(hours)) + QLatin1Char(':') +
+        return (value < 0 ? QStringLiteral("-") : QString()) +
+               (hours < 100 ? digits(hours, 2) : QString::number(hours)) + QLatin1Char(':') +
                digits(m % 3600 / 60, 2) + QLatin1Char(':') + digits(m % 60, 2);
     }
     if (kind < kValueInteger || kind > kValueTenThousandths)
@@ -259,19 +260,35 @@ QString FormatValue(std::int32_t v, int kind, QChar sep, bool plus) {
 
 namespace {
 
+// "hh:mm:ss" with an optional sign and two or more hour digits, so that every time the writer
+// produces (negative ones and those of 30 hours or more included) reads back as written.
 bool parseTime(QStringView text, std::int32_t& v) {
-    if (text.size() != 8 || text[2] != QLatin1Char(':') || text[5] != QLatin1Char(':'))
+    qsizetype i = 0;
+    bool negative = false;
+    if (!text.isEmpty() && (text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+')))
+        negative = text[i++] == QLatin1Char('-');
+    const qsizetype colon = text.indexOf(QLatin1Char(':'), i);
+    if (colon - i < 2 || text.size() - colon != 6 || text[colon + 3] != QLatin1Char(':'))
         return false;
-    const int limits[6] = {2, 9, 5, 9, 5, 9};
-    const int positions[6] = {0, 1, 3, 4, 6, 7};
-    int d[6];
-    for (int i = 0; i < 6; ++i) {
-        const QChar c = text[positions[i]];
-        if (!IsDecDigit(c) || c.unicode() - u'0' > limits[i])
+    std::int64_t hours = 0;
+    for (; i < colon; ++i) {
+        if (!IsDecDigit(text[i]))
             return false;
-        d[i] = c.unicode() - u'0';
+        hours = std::min<std::int64_t>(hours * 10 + (text[i].unicode() - u'0'), std::int64_t{1} << 32);
     }
-    v = (d[0] * 10 + d[1]) * 3600 + (d[2] * 10 + d[3]) * 60 + d[4] * 10 + d[5];
+    const int limits[4] = {5, 9, 5, 9};
+    const int positions[4] = {1, 2, 4, 5};
+    int d[4];
+    for (int k = 0; k < 4; ++k) {
+        const QChar c = text[colon + positions[k]];
+        if (!IsDecDigit(c) || c.unicode() - u'0' > limits[k])
+            return false;
+        d[k] = c.unicode() - u'0';
+    }
+    const std::int64_t seconds = hours * 3600 + (d[0] * 10 + d[1]) * 60 + d[2] * 10 + d[3];
+    if (seconds > (negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1))
+        return false;
+    v = static_cast<std::int32_t>(negative ? -seconds : seconds);
     return true;
 }
 

@@ -61,12 +61,13 @@ enum ValueKind : int {
     kValueTenThousandths = 3,
 };
 
-// Kind 0: hh:mm:ss of the absolute value; a time of 100 hours or more is written with all its hour
-// digits (e.g. "100:00:00"), which ParseValue refuses, rather than as a wrong time.
+// Kind 0: hh:mm:ss, "-" first for a negative time; a time of 100 hours or more is written with all
+// its hour digits (e.g. "100:00:00").
 // Kinds 1 to 3: fixed point with scale 1, 100, 10000; trailing fraction zeros dropped.
 QString FormatValue(std::int32_t v, int kind, QChar sep, bool plus);
 
-// Kind 0: exactly "hh:mm:ss" (hours up to 29). Kinds 1 to 3: a decimal number with "." or the
+// Kind 0: "hh:mm:ss" with an optional sign and two or more hour digits, minutes and seconds up to
+// 59, refused when it does not fit 32 bits. Kinds 1 to 3: a decimal number with "." or the
 // locale's separator, optional sign and exponent, times the scale, rounded to the nearest integer
 // with ties to even; computed exactly in decimal, and refused when it does not fit 32 bits.
 bool ParseValue(QStringView text, int kind, std::int32_t& v);

@@ -1,6 +1,7 @@
 #include "windows/SwitchTable.h"
 
 #include "windows/Analizer.h"
+#include "windows/NodarixSet.h"
 #include "windows/Xetv3Set.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::vector<SwitchRow> ToolSwitchTable() {
         {QStringLiteral("-r"), QStringLiteral("Zasoby Nodarix-a"),
          [] { return shellWindow(QStringLiteral("Zasoby Nodarix-a"), 640, 480); }},
         {QStringLiteral("-b"), QStringLiteral("Ustawienia nodarix-a"),
-         [] { return shellWindow(QStringLiteral("Ustawienia nodarix-a"), 800, 600); }},
+         [] { return std::make_unique<TfmWindows_Nodarix_Set>(); }},
         {QStringLiteral("-x"), QStringLiteral("Ustawienia modułu rozszerzeń Xet16"),
          [] { return std::make_unique<TfmWindows_Xetv3_Set>(); }},
         {QStringLiteral("-a"), TfmWindows_Analizer::kCaption, [] { return std::make_unique<TfmWindows_Analizer>(); }},

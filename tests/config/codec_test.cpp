@@ -222,10 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{-1235, 2, false, "-12.35"}, FormatCase{10005, 3, false, "1.0005"},
                       FormatCase{100005, 3, false, "10.0005"}, FormatCase{42, 1, true, "+42"},
                       FormatCase{0, 1, true, "0"}, FormatCase{INT32_MIN, 1, false, "-2147483648"},
-                      FormatCase{27000, 0, false, "07:30:00"}, FormatCase{-27000, 0, false, "07:30:00"},
+                      FormatCase{27000, 0, false, "07:30:00"}, FormatCase{-27000, 0, false, "-07:30:00"},
                       FormatCase{359999, 0, false, "99:59:59"},
-                      // No room in hh: written in full, which the reader refuses.
-                      FormatCase{360000, 0, false, "100:00:00"}, FormatCase{7, 4, false, ""}));
+                      // No room in hh: written with all its hour digits, which the reader takes back.
+                      FormatCase{360000, 0, false, "100:00:00"},
+                      FormatCase{INT32_MIN, 0, false, "-596523:14:08"}, FormatCase{7, 4, false, ""}));
 
 struct ParseCase {
     const char* text;
@@ -249,9 +250,14 @@ INSTANTIATE_TEST_SUITE_P(
     Codec, ParseValueTest,
     ::testing::Values(
         ParseCase{"07:30:00", 0, true, 27000}, ParseCase{"24:00:00", 0, true, 86400},
-        ParseCase{"29:59:59", 0, true, 107999}, ParseCase{"30:00:00", 0, false, 0},
-        ParseCase{"7:30:00", 0, false, 0}, ParseCase{"07:60:00", 0, false, 0},
-        ParseCase{"100:00:00", 0, false, 0}, ParseCase{"2.5", 1, true, 2}, ParseCase{"3.5", 1, true, 4},
+        ParseCase{"29:59:59", 0, true, 107999}, ParseCase{"30:00:00", 0, true, 108000},
+        ParseCase{"99:59:59", 0, true, 359999}, ParseCase{"100:00:00", 0, true, 360000},
+        ParseCase{"-01:00:00", 0, true, -3600}, ParseCase{"+01:00:00", 0, true, 3600},
+        ParseCase{"596523:14:07", 0, true, INT32_MAX}, ParseCase{"-596523:14:08", 0, true, INT32_MIN},
+        ParseCase{"596523:14:08", 0, false, 0}, ParseCase{"99999999999999999999:00:00", 0, false, 0},
+        ParseCase{"7:30:00", 0, false, 0}, ParseCase{"-7:30:00", 0, false, 0}, ParseCase{"07:60:00", 0, false, 0},
+        ParseCase{"07:30:0", 0, false, 0}, ParseCase{"07:30:00 ", 0, false, 0}, ParseCase{"0x:30:00", 0, false, 0},
+        ParseCase{"--01:00:00", 0, false, 0}, ParseCase{"07:3000", 0, false, 0}, ParseCase{"2.5", 1, true, 2}, ParseCase{"3.5", 1, true, 4},
         ParseCase{"-2.5", 1, true, -2}, ParseCase{"2.5000001", 1, true, 3}, ParseCase{"2.675", 2, true, 268},
         ParseCase{"0.125", 2, true, 12}, ParseCase{"1.5", 2, true, 150}, ParseCase{"-12.35", 2, true, -1235},
         ParseCase{"1.0005", 3, true, 10005}, ParseCase{"1e3", 2, true, 100000}, ParseCase{"+7", 1, true, 7},

@@ -166,7 +166,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SettingsCase{"mac_short", "\tmac=00-11-22-33-44", false},
                       SettingsCase{"netname_longer_than_field", "\tnetname=a very long network name", true},
                       SettingsCase{"numer16_max", "\tnumer16_6=65535", true},
-                      SettingsCase{"numer16_trailing_space", "\tnumer16_0=80 ", false},
+                      // Hand edits leave blanks and tabs behind; other trailing text is refused.
+                      SettingsCase{"numer16_trailing_space", "\tnumer16_0=65535 ", true},
+                      SettingsCase{"numer8_trailing_tab_and_blank", "\tnumer8_0=8\t ", true},
+                      SettingsCase{"bit8_trailing_blanks", "\tbit8_0=720  ", true},
+                      SettingsCase{"numer16_trailing_text", "\tnumer16_0=80 x", false},
+                      SettingsCase{"numer16_blank_inside", "\tnumer16_0=8 0", false},
+                      SettingsCase{"bit8_trailing_text", "\tbit8_0=7 x", false},
                       SettingsCase{"numer16_too_big", "\tnumer16_0=65536", false},
                       // Six digits would be cut to their first five; refused instead.
                       SettingsCase{"numer16_six_digits", "\tnumer16_0=123456", false},
@@ -334,7 +340,10 @@ TEST_P(CircuitLineTest, Reads) {
 
 INSTANTIATE_TEST_SUITE_P(
     ConfigText, CircuitLineTest,
-    ::testing::Values(CircuitErrorCase{"logic_missing", "\tdcirc_01=\"A\"", kErrDigitalLogic, 0x31},
+    // Without a logic part (what the writer gives for a logic value with no text form) the circuit
+    // keeps its logic; an empty or unknown logic part still fails.
+    ::testing::Values(CircuitErrorCase{"logic_missing_keeps_logic", "\tdcirc_01=\"A\" !X2!", 0, 0x11},
+                      CircuitErrorCase{"logic_empty", "\tdcirc_01=\"A\" ''", kErrDigitalLogic, 0x31},
                       CircuitErrorCase{"logic_unknown", "\tdcirc_01=\"A\" 'NAND'", kErrDigitalLogic, 0x31},
                       CircuitErrorCase{"unknown_x_code_keeps_bits", "\tdcirc_01=\"A\" 'AND' !X3!", 0, 0x30},
                       CircuitErrorCase{"x_code_replaced", "\tdcirc_01=\"A\" 'XOR' !X16!", 0, 0x42},
@@ -445,20 +454,21 @@ TEST(ConfigText, FailedLineNumberCountsTheLinesTaken) {
     EXPECT_EQ(FailedLineNumber(QString(), 0), 1);
 }
 
-// A time of day of 100 hours or more has no hh:mm:ss form: it is written with all its hour digits,
-// and reading that text fails loudly instead of storing a wrong time.
-TEST(ConfigText, TimesOfAHundredHoursOrMoreAreWrittenSoThatTheReaderRefusesThem) {
-    HeldQPB h;
-    ASSERT_TRUE(read(h, lines({"#logic", "\tM00:CLOCK*8-1[O \"d01\"]VAR000C`07:30:00`"})))
-        << ConfigErrorText().toStdString();
-    ASSERT_EQ(le::GetS32(h.config->Set_Numer[0]), 27000);
-    le::PutS32(h.config->Set_Numer[0], 400000);
-    const QString text = write(h, true);
-    ASSERT_TRUE(text.contains(QStringLiteral("VAR000C`111:06:40`"))) << text.toStdString();
-    HeldQPB back;
-    EXPECT_FALSE(read(back, text));
-    EXPECT_EQ(LastConfigError, kErrNumberParam);
-    EXPECT_TRUE(LastConfigLine.contains(QStringLiteral("111:06:40")));
+// Time constants beyond 29 hours and negative ones are written with all their hour digits and a
+// sign, and read back as they were.
+TEST(ConfigText, LongAndNegativeTimeConstantsReadBack) {
+    for (const std::int32_t seconds : {108000, 359999, 400000, -3600, INT32_MIN, INT32_MAX}) {
+        HeldQPB h;
+        ASSERT_TRUE(read(h, lines({"#logic", "\tM00:CLOCK*8-1[O \"d01\"]VAR000C`07:30:00`", "#dcircuit",
+                                   "\tdcirc_01=\"Clock\" 'OR'"})))
+            << ConfigErrorText().toStdString();
+        le::PutS32(h.config->Set_Numer[0], seconds);
+        const QString text = write(h, true);
+        HeldQPB back;
+        ASSERT_TRUE(read(back, text)) << ConfigErrorText().toStdString();
+        EXPECT_EQ(le::GetS32(back.config->Set_Numer[0]), seconds);
+        EXPECT_EQ(write(back, true).toStdString(), text.toStdString());
+    }
 }
 
 // A realistic, fully populated image: written, read and written again gives the same text, and

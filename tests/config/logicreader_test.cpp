@@ -266,13 +266,36 @@ TEST(LogicReader, CircuitLabelsAndConstants) {
     EXPECT_EQ(img.cell(0).OutCircuits[0], 255);
 }
 
-TEST(LogicReader, AnalogCircuitsAreLimitedTo31) {
+// The writer shows an output wired to a constant as "dFE" or "dFF": it reads back as the constant,
+// taking no circuit; on an input (where the writer uses "d=0" and "d=1") such a label stays a circuit.
+TEST(LogicReader, ConstantOutputsReadBackAsConstants) {
     QPB img;
-    QString text;
-    for (int i = 0; i < 32; ++i)
-        text += QStringLiteral("\tABUFOR*8-1{I \"a%1\"}\r\n").arg(i + 1, 2, 16, QLatin1Char('0'));
-    EXPECT_EQ(img.read(text), kErrNoAnalogCircuit);
+    ASSERT_EQ(img.read("\tM00:OR2*4-1(I1 \"dFE\",I2 \"d01\")[O \"dFE\",O \"dff\"]\r\n"), 0);
+    EXPECT_EQ(img.cell(0).OutCircuits[0], 254);
+    EXPECT_EQ(img.cell(0).OutCircuits[1], 255);
+    EXPECT_EQ(img.cell(0).InCircuits[0], 1);
+    EXPECT_EQ(img.cell(0).InCircuits[1], 2);
+    EXPECT_EQ(img.digital.DCircuitConns[1], 0xFE) << "the input's label FE took the first circuit";
+    EXPECT_EQ(img.digital.DCircuitConns[4], 0) << "no third circuit";
+}
+
+// QPA has analog circuits 1 to 31, QPB 1 to 253.
+TEST(LogicReader, AnalogCircuitsAreLimitedTo31InQpaAnd253InQpb) {
+    auto lines = [](int count) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += QStringLiteral("\tABUFOR*8-1{I \"a%1\"}\r\n").arg(i + 1, 2, 16, QLatin1Char('0'));
+        return text;
+    };
+    QPA qpa;
+    EXPECT_EQ(qpa.read(lines(32)), kErrNoAnalogCircuit);
     EXPECT_EQ(s(LastConfigLine), "\tABUFOR*8-1{I \"a20\"}");
+    QPB full;
+    ASSERT_EQ(full.read(lines(253)), 0);
+    EXPECT_EQ(full.analog.ACircuitConns[2 * 253 - 1], 0xFD);
+    QPB over;
+    EXPECT_EQ(over.read(lines(254)), kErrNoAnalogCircuit);
+    EXPECT_EQ(s(LastConfigLine), "\tABUFOR*8-1{I \"afe\"}");
 }
 
 TEST(LogicReader, OptionsTextsWithTimes) {
