@@ -86,7 +86,7 @@ void TfmWindows_Resources::buildControls() {
     page->setVerticalSpacing(8);
 
     Panel->ConnectionLayout->setRowStretch(Panel->ConnectionLayout->rowCount(), 1);
-    Panel->ConnectionGroup->setFixedWidth(250);
+    Panel->ConnectionGroup->setFixedWidth(270);
     page->addWidget(Panel->ConnectionGroup, 0, 0, 2, 1);
 
     auto* slotsGroup = new QGroupBox(tr8(text::kSlotsGroup), this);

@@ -29,8 +29,8 @@ QString tr8(const char* s) {
 }
 
 const char* const kPathProperty = "Tag";
-constexpr int kClientWidth = 640;
-constexpr int kClientHeight = 420;
+constexpr int kClientWidth = 660;
+constexpr int kClientHeight = 470;
 
 } // namespace
 
@@ -86,7 +86,7 @@ void TfmWindows_Update::buildControls() {
     page->setVerticalSpacing(8);
 
     Panel->ConnectionLayout->setRowStretch(Panel->ConnectionLayout->rowCount(), 1);
-    Panel->ConnectionGroup->setFixedWidth(250);
+    Panel->ConnectionGroup->setFixedWidth(270);
     page->addWidget(Panel->ConnectionGroup, 0, 0);
 
     UpdateGroup = new QGroupBox(tr8(text::kUpdateGroup), this);
