@@ -1,6 +1,7 @@
 #include "config/ConfigBackup.h"
 
 #include "config/ConfigText.h"
+#include "config/ConfigTextFile.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -15,9 +16,12 @@ bool writeWhole(const QString& path, const QByteArray& bytes, QString& error) {
     return false;
 }
 
-// TODO(lead): write through the shared configuration text file writer once it is on main.
-QByteArray textFileBytes(const QString& text) {
-    return text.toUtf8();
+// A configuration text (CR LF lines) through the one writer of configuration text files.
+bool writeText(const QString& path, const QString& text, QString& error) {
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return SaveConfigTextFile(path, lines, error);
 }
 
 } // namespace
@@ -57,9 +61,9 @@ QString WriteQPABackup(const QString& directory, const TQPABackup& backup, const
                    QByteArray(reinterpret_cast<const char*>(backup.Config), sizeof(TNodarixQPAConfig)), error) &&
         writeWhole(folder.filePath(QLatin1String(kBackupTextsFile)),
                    QByteArray(reinterpret_cast<const char*>(backup.Texts), sizeof(TNodarixQPAText)), error) &&
-        writeWhole(folder.filePath(QLatin1String(kBackupTextFile)), textFileBytes(asRead), error) &&
+        writeText(folder.filePath(QLatin1String(kBackupTextFile)), asRead, error) &&
         (backup.Converted.isEmpty() ||
-         writeWhole(folder.filePath(QLatin1String(kBackupConvertedFile)), textFileBytes(backup.Converted), error));
+         writeText(folder.filePath(QLatin1String(kBackupConvertedFile)), backup.Converted, error));
     if (!written) {
         folder.removeRecursively();
         return {};

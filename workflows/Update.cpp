@@ -40,6 +40,7 @@ const char* const kRestoreResourcesText = "Przywracanie zasobów nodarix-a ...";
 const char* const kDoneText = "Aktualizacja zakończona.";
 // The backup of the configuration as read, before the controller's settings are cleared.
 const char* const kBackupText = "Kopia konfiguracji: %1";
+const char* const kLossesText = "Błąd: konwersja pominęłaby część konfiguracji: %1 (pozycji: %2).";
 const char* const kBackupFailedText = "Błąd: nie można zapisać kopii konfiguracji (%1).";
 
 // Progress table: base while running and factor of Progres; each step ends where the next begins.
@@ -265,8 +266,14 @@ void TUpdateChain::Timer4Timer() {
         readTexts = QByteArray(reinterpret_cast<const char*>(&NodarixQPAText), sizeof NodarixQPAText);
         Settings = ConfigQPAToText(VersionText(NodarixVersion), QLatin1Char(NodarixVersion.PCB), NodarixQPAConfig,
                                    true, NodarixQPAText);
-        // TODO(lead): refuse the conversion here when ConfigQPATextLosses (roundtrip branch) reports
-        // cells the text cannot carry; nothing has been written to the controller at this point.
+        // A conversion that would drop part of the configuration is refused while the controller
+        // is still untouched.
+        const QStringList losses =
+            ConfigQPATextLosses(VersionText(NodarixVersion), QLatin1Char(NodarixVersion.PCB), NodarixQPAConfig);
+        if (!losses.isEmpty()) {
+            fail(utf8(kLossesText).arg(losses.first()).arg(losses.size()), TChainEnd::Rejected);
+            return;
+        }
         std::uint8_t autoPlace = 1;
         if (!TextToConfigQPA(Settings, autoPlace, false, ACircuitRemap, DCircuitRemap, NodarixQPAText,
                              NodarixQPAConfig)) {
