@@ -146,7 +146,7 @@ TUpdateChain::TUpdateChain(const TNodarixVersion& NodarixVersion, std::function<
     });
     connect(ConvertTimer, &QTimer::timeout, this, &TUpdateChain::Timer4Timer);
     connect(ZeroStep, &TTaskStep::succeeded, this, &TUpdateChain::Timer5Done);
-    connect(FlashStep, &TTaskStep::succeeded, this, &TUpdateChain::Timer6Done);
+    connect(FlashStep, &TTaskStep::succeeded, this, [this] { firmwareWritten(kFlashEnd, QPARestartTimer); });
     connect(QPARestartTimer, &QTimer::timeout, this, &TUpdateChain::Timer7Timer);
     connect(RestoreSettStep, &TTaskStep::succeeded, this, &TUpdateChain::Timer8Done);
     connect(RestoreTextStep, &TTaskStep::succeeded, this, [this] {
@@ -155,7 +155,7 @@ TUpdateChain::TUpdateChain(const TNodarixVersion& NodarixVersion, std::function<
         emit status(utf8(kDoneText));
         Finish(TChainEnd::Done);
     });
-    connect(FirmwareStep, &TTaskStep::succeeded, this, &TUpdateChain::Timer10Done);
+    connect(FirmwareStep, &TTaskStep::succeeded, this, [this] { firmwareWritten(kFirmwareEnd, QPBRestartTimer); });
     connect(QPBRestartTimer, &QTimer::timeout, this, &TUpdateChain::Timer11Timer);
     connect(ResourcesStep, &TTaskStep::succeeded, this, [this] {
         emit progressPosition(kQPBMaximum);
@@ -300,12 +300,13 @@ void TUpdateChain::Timer5Done() {
     send(FlashStep, &TCommTask::AddTaskFlashSave, firstImage.constData());
 }
 
-void TUpdateChain::Timer6Done() {
-    emit progressPosition(kFlashEnd);
+void TUpdateChain::firmwareWritten(int end, QTimer* restartWait) {
+    emit progressPosition(end);
     emit status(utf8(kUpdatingOkText));
     emit status(utf8(kRestartText));
+    // The restart command is not polled: the controller drops the connection as it restarts.
     target.Pool().AddTaskUpdate(target.Host, target.Port, true, target.Pass);
-    QPARestartTimer->start();
+    restartWait->start();
 }
 
 void TUpdateChain::Timer7Timer() {
@@ -331,14 +332,6 @@ void TUpdateChain::Timer8Done() {
     emit status(utf8(kRestoreSettOkText));
     emit status(utf8(kRestoreTextText));
     send(RestoreTextStep, &TCommTask::AddTaskConfQPATextSave, &NodarixQPAText);
-}
-
-void TUpdateChain::Timer10Done() {
-    emit progressPosition(kFirmwareEnd);
-    emit status(utf8(kUpdatingOkText));
-    emit status(utf8(kRestartText));
-    target.Pool().AddTaskUpdate(target.Host, target.Port, true, target.Pass);
-    QPBRestartTimer->start();
 }
 
 void TUpdateChain::Timer11Timer() {

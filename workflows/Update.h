@@ -103,10 +103,10 @@ protected:
 private:
     void Timer4Timer();
     void Timer5Done();
-    void Timer6Done();
     void Timer7Timer();
     void Timer8Done();
-    void Timer10Done();
+    // The firmware image is written (Timer6, Timer10): restart the controller and wait.
+    void firmwareWritten(int end, QTimer* restartWait);
     void Timer11Timer();
     // Builds an image for this run's language; false (with the status shown and the chain ended) when
     // there is no language or the build fails.

@@ -29,16 +29,6 @@ namespace {
 
 constexpr int kRestartMs = 300; // the simulator's restart and the window's waits after it
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 template <class Record> QByteArray bytesOf(const Record& r) {
     return QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
 }
@@ -52,7 +42,7 @@ struct DemoImages {
         auto analog = std::make_unique<TACircuitRemap>();
         auto digital = std::make_unique<TDCircuitRemap>();
         std::uint8_t autoPlace = 0;
-        const QString text = QString::fromLatin1(readBytes(
+        const QString text = QString::fromLatin1(ReadBytes(
             QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../resources/demo/demo-qpa.ndrx"))));
         EXPECT_TRUE(TextToConfigQPA(text, autoPlace, false, *analog, *digital, *companion, *config));
         settings = bytesOf(*config);
@@ -81,8 +71,8 @@ protected:
         args << QStringLiteral("--state") << dir.filePath(QStringLiteral("sim.state")) << QStringLiteral("--restart-ms")
              << QString::number(kRestartMs) << QStringLiteral("--log");
         if (seedDemo) {
-            EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
-            EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));
+            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
+            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));
             args << QStringLiteral("--seed") << QStringLiteral("qpa-settings=") + dir.filePath(QStringLiteral("s.bin"))
                  << QStringLiteral("--seed") << QStringLiteral("qpa-texts=") + dir.filePath(QStringLiteral("t.bin"));
         }
@@ -99,7 +89,7 @@ protected:
         const auto run = SimProcess::run({QStringLiteral("--state"), dir.filePath(QStringLiteral("sim.state")),
                                           QStringLiteral("--export"), QLatin1String(kind) + QLatin1Char('=') + out});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        return readBytes(out);
+        return ReadBytes(out);
     }
 
     void check() {
@@ -218,8 +208,8 @@ TEST_F(UpdateWindow, QpaPathCarriesTheConvertedConfigurationAcrossTheUpdate) {
 
     const QDir backup(window->UpdateChain->BackupFolder);
     EXPECT_EQ(backup.absolutePath().section(QLatin1Char('/'), 0, -2), QDir(dir.path()).absolutePath());
-    EXPECT_EQ(readBytes(backup.filePath(QLatin1String(kBackupSettingsFile))), demo.settings);
-    EXPECT_EQ(readBytes(backup.filePath(QLatin1String(kBackupTextsFile))), demo.texts);
+    EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupSettingsFile))), demo.settings);
+    EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupTextsFile))), demo.texts);
     const QByteArray converted = bytesOf(window->UpdateChain->NodarixQPAConfig);
     const QByteArray convertedTexts = bytesOf(window->UpdateChain->NodarixQPAText);
     sim->stop();
@@ -348,7 +338,7 @@ TEST_P(UpdateRefusesBeforeWriting, NothingIsWrittenToTheController) {
         window->Panel->ComboBox2->setCurrentIndex(-1); // as after a controller language outside the list
     } else if (c.cause == NothingWrittenCase::PageTooBig) {
         const QString page = dir.filePath(QStringLiteral("big.html"));
-        ASSERT_TRUE(writeBytes(page, QByteArray(600000, 'x')));
+        ASSERT_TRUE(WriteBytes(page, QByteArray(600000, 'x')));
         TResCfg resCfg;
         resCfg.U_Cgi[0] = page;
         ASSERT_TRUE(SaveResCfg(ResCfgPath(dir.path()), resCfg));
