@@ -1,16 +1,14 @@
 #include "cli/ChainRunner.h"
 
+#include "cli/LinkRunner.h"
+
 #include <QEventLoop>
-#include <QObject>
-#include <cstdio>
-#include <optional>
 
 namespace cli {
 
-ChainRunner::ChainRunner(const GlobalOptions& options) : options(options) {}
-ChainRunner::~ChainRunner() = default;
+ChainTarget::ChainTarget(const GlobalOptions& options) : options(options) {}
 
-TLinkTarget ChainRunner::Target() {
+TLinkTarget ChainTarget::link() {
     return TLinkTarget{[this]() -> TCommTask& {
                            if (!pool)
                                pool = std::make_unique<TCommTask>(options.timeoutMs, options.timeoutMs);
@@ -19,47 +17,46 @@ TLinkTarget ChainRunner::Target() {
                        options.host, options.port, options.password};
 }
 
-void ChainRunner::RenewPool() {
+void ChainTarget::renew() {
     std::unique_ptr<TCommTask> old = std::move(pool);
     old.reset();
 }
 
-TChainEnd ChainRunner::Run(TChain& chain, const std::function<bool()>& start) {
+std::optional<TChainEnd> runChain(TChain& chain, const std::function<bool()>& start) {
     QEventLoop loop;
     std::optional<TChainEnd> end;
-    int maximum = 0, lastPercent = -1;
-    const QMetaObject::Connection connections[] = {
-        QObject::connect(&chain, &TChain::status, [](const QString& text) { printError(text); }),
-        QObject::connect(&chain, &TChain::progressMaximum, [&](int m) { maximum = m; }),
-        QObject::connect(&chain, &TChain::progressPosition,
-                         [&](int position) {
-                             const int percent = maximum > 0 ? int(qint64(position) * 100 / maximum) : 0;
-                             if (percent / 10 != lastPercent / 10 && position > 0) {
-                                 std::fprintf(stderr, "  %d / %d (%d%%)\n", position, maximum, percent);
-                                 std::fflush(stderr);
-                             }
-                             lastPercent = percent;
-                         }),
-        QObject::connect(&chain, &TChain::finished,
-                         [&](TChainEnd e) {
-                             end = e;
-                             loop.quit();
-                         }),
-    };
-    if (start() && !end)
+    int maximum = 100;
+    ProgressView progress(QStringLiteral("   "));
+    QObject context;
+    QObject::connect(&chain, &TChain::status, &context, [&](const QString& text) {
+        progress.end();
+        printError(text);
+    });
+    QObject::connect(&chain, &TChain::progressMaximum, &context, [&](int m) { maximum = m > 0 ? m : 100; });
+    QObject::connect(&chain, &TChain::progressPosition, &context, [&](int position) {
+        if (position > 0)
+            progress.show(static_cast<int>(qint64(position) * 100 / maximum));
+    });
+    QObject::connect(&chain, &TChain::finished, &context, [&](TChainEnd e) {
+        progress.end();
+        end = e;
+        loop.quit();
+    });
+    if (!start())
+        return std::nullopt;
+    if (!end)
         loop.exec();
-    for (const auto& c : connections)
-        QObject::disconnect(c);
-    return end.value_or(TChainEnd::Failure);
+    return end;
 }
 
-int ExitCodeOf(TChainEnd end) {
+int exitCode(TChainEnd end) {
     switch (end) {
     case TChainEnd::Done:
         return kExitOk;
     case TChainEnd::TimeOut:
         return kExitTimeOut;
     case TChainEnd::Unknown:
+    case TChainEnd::Unrecognised:
         return kExitUnknown;
     case TChainEnd::Error:
         return kExitError;
@@ -67,7 +64,6 @@ int ExitCodeOf(TChainEnd end) {
         return kExitConfig;
     case TChainEnd::NoImage:
         return kExitFlashBuild;
-    case TChainEnd::Unrecognised:
     case TChainEnd::Refused:
         return kExitRefused;
     case TChainEnd::Failure:

@@ -1,34 +1,34 @@
 #pragma once
-// Runs a controller chain of workflows/ as a window would, in the event loop, printing each status
-// text and the progress on stderr. The pool the chain's tasks go through belongs to the runner.
+// Runs one of the shared controller chains (workflows/) to its end in the command-line tool's event
+// loop, printing each status text and the progress on stderr, as the window's status group shows them.
 #include "cli/CliCommand.h"
+#include "comm/CommTask.h"
 #include "workflows/Chain.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace cli {
 
-class ChainRunner {
+// The controller of the global options, with one task pool for the whole command.
+class ChainTarget {
 public:
-    explicit ChainRunner(const GlobalOptions& options);
-    ~ChainRunner();
-
-    // The controller of the global options, its tasks going through this runner's pool.
-    TLinkTarget Target();
-    // Releases the pool; the next task makes a new one (after a controller restart).
-    void RenewPool();
-
-    // Starts the chain (`start` false: it started nothing and reported its end, if any, already)
-    // and runs the event loop until the chain's end.
-    TChainEnd Run(TChain& chain, const std::function<bool()>& start);
+    explicit ChainTarget(const GlobalOptions& options);
+    TLinkTarget link();
+    // Releases the pool; the next task makes a new one (a controller that restarted).
+    void renew();
 
 private:
-    GlobalOptions options;
+    const GlobalOptions& options;
     std::unique_ptr<TCommTask> pool;
 };
 
-// The exit status for a chain's end.
-int ExitCodeOf(TChainEnd end);
+// start: starts the chain (false: it started nothing). Returns the chain's end, or nothing when it
+// did not start.
+std::optional<TChainEnd> runChain(TChain& chain, const std::function<bool()>& start);
+
+// The exit status of a chain's end.
+int exitCode(TChainEnd end);
 
 } // namespace cli

@@ -19,7 +19,7 @@ enum ExitCode : int {
     kExitError = 5,      // statResErr
     kExitConfig = 6,     // configuration reader failed
     kExitFlashBuild = 7, // flash image could not be built
-    kExitVerify = 8,     // what was read back differs from what was written
+    kExitVerify = 8,     // what the controller holds differs from what was written
     kExitRefused = 9,    // the controller cannot be worked on (version, jumper or edition)
 };
 

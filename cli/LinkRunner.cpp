@@ -11,34 +11,29 @@ namespace {
 
 constexpr int kPollMs = 100; // the windows' status timers tick every 100 ms
 
-class ProgressView {
-public:
-    explicit ProgressView(const QString& label) : label(label), terminal(isatty(fileno(stderr))) {}
-    void show(int percent) {
-        if (percent == last)
-            return;
-        last = percent;
-        if (terminal) {
-            const int width = 40, filled = percent * width / 100;
-            std::fprintf(stderr, "\r%s [%s%s] %3d%%", label.toUtf8().constData(), QByteArray(filled, '#').constData(),
-                         QByteArray(width - filled, '.').constData(), percent);
-        } else {
-            std::fprintf(stderr, "%s %d%%\n", label.toUtf8().constData(), percent);
-        }
-        std::fflush(stderr);
-    }
-    void end() {
-        if (terminal && last >= 0)
-            std::fputc('\n', stderr);
-    }
-
-private:
-    QString label;
-    bool terminal;
-    int last = -1;
-};
-
 } // namespace
+
+ProgressView::ProgressView(const QString& label) : label(label), terminal(isatty(fileno(stderr))) {}
+
+void ProgressView::show(int percent) {
+    if (percent == last)
+        return;
+    last = percent;
+    if (terminal) {
+        const int width = 40, filled = percent * width / 100;
+        std::fprintf(stderr, "\r%s [%s%s] %3d%%", label.toUtf8().constData(), QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, '.').constData(), percent);
+    } else {
+        std::fprintf(stderr, "%s %d%%\n", label.toUtf8().constData(), percent);
+    }
+    std::fflush(stderr);
+}
+
+void ProgressView::end() {
+    if (terminal && last >= 0)
+        std::fputc('\n', stderr);
+    last = -1;
+}
 
 TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTask&)>& add, void* result,
                 const QString& label) {

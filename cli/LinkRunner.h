@@ -9,6 +9,20 @@
 
 namespace cli {
 
+// A progress bar on stderr: redrawn in place on a terminal, one line per change otherwise.
+class ProgressView {
+public:
+    explicit ProgressView(const QString& label);
+    void show(int percent);
+    // Ends the bar's line; a later show() starts a new one.
+    void end();
+
+private:
+    QString label;
+    bool terminal;
+    int last = -1;
+};
+
 // add: queues the task on the pool and returns its identifier. result: receives the result bytes
 // of a reading task (may be null). Returns the task's end status.
 TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTask&)>& add, void* result,

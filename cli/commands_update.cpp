@@ -15,6 +15,16 @@
 namespace cli {
 namespace {
 
+// A chain that did not start has reported its end already, or there was nothing to do.
+TChainEnd runChainToEnd(TChain& chain, const std::function<bool()>& start) {
+    std::optional<TChainEnd> reported;
+    const QMetaObject::Connection seen =
+        QObject::connect(&chain, &TChain::finished, [&](TChainEnd end) { reported = end; });
+    const std::optional<TChainEnd> end = runChain(chain, start);
+    QObject::disconnect(seen);
+    return end ? *end : reported.value_or(TChainEnd::Failure);
+}
+
 int usageError(const QString& message) {
     printError(QStringLiteral("nodarix-cli: ") + message);
     return kExitUsage;
@@ -60,26 +70,26 @@ int resourcesUpload(const QStringList& args, const GlobalOptions& g) {
     if (!resFile.isEmpty())
         LoadResCfg(resFile, resCfg);
 
-    ChainRunner runner(g);
+    ChainTarget target(g);
     TNodarixVersion version{};
     TRecognitionChain recognition(version);
     int edition = kEditionNone;
     QObject::connect(&recognition, &TRecognitionChain::recognised, [&](int e) { edition = e; });
-    const TChainEnd recognised = runner.Run(recognition, [&] {
-        recognition.Start(runner.Target());
+    const TChainEnd recognised = runChainToEnd(recognition, [&] {
+        recognition.Start(target.link());
         return true;
     });
     if (recognised != TChainEnd::Done)
-        return ExitCodeOf(recognised);
+        return exitCode(recognised);
 
     auto texts = std::make_unique<TNodarixQPAText>();
     TResourcesUploadChain upload(*texts);
-    const TChainEnd end = runner.Run(upload, [&] {
-        return upload.Start(runner.Target(), edition, languageOf(language, version), resCfg, QString());
+    const TChainEnd end = runChainToEnd(upload, [&] {
+        return upload.Start(target.link(), edition, languageOf(language, version), resCfg, QString());
     });
     if (end == TChainEnd::Done || end == TChainEnd::TimeOut || end == TChainEnd::Unknown || end == TChainEnd::Error)
         std::printf("Free space: %d bytes (%s)\n", upload.FreeFlash, KibLabel(upload.FreeFlash).toUtf8().constData());
-    return ExitCodeOf(end);
+    return exitCode(end);
 }
 
 int update(const QStringList& args, const GlobalOptions& g) {
@@ -103,17 +113,17 @@ int update(const QStringList& args, const GlobalOptions& g) {
         restartWait = ms;
     }
 
-    ChainRunner runner(g);
+    ChainTarget target(g);
     TNodarixVersion version{};
     TUpdateCheckChain check(version);
     int path = kPathNone;
     QObject::connect(&check, &TUpdateCheckChain::pathChosen, [&](int p) { path = p; });
-    const TChainEnd checked = runner.Run(check, [&] {
-        check.Start(runner.Target());
+    const TChainEnd checked = runChainToEnd(check, [&] {
+        check.Start(target.link());
         return true;
     });
     if (checked != TChainEnd::Done)
-        return ExitCodeOf(checked);
+        return exitCode(checked);
 
     TUpdateOptions options;
     options.Path = path;
@@ -121,13 +131,13 @@ int update(const QStringList& args, const GlobalOptions& g) {
     options.Language = languageOf(language, version);
     options.ResCfgFile = resFile;
     options.BackupDirectory = o.values.value(QStringLiteral("--backup-dir"), QDir::currentPath());
-    auto chain = std::make_unique<TUpdateChain>(version, [&runner] { runner.RenewPool(); });
+    auto chain = std::make_unique<TUpdateChain>(version, [&target] { target.renew(); });
     if (restartWait)
         chain->SetRestartWaits(*restartWait, *restartWait);
-    const TChainEnd end = runner.Run(*chain, [&] { return chain->Start(runner.Target(), options); });
+    const TChainEnd end = runChainToEnd(*chain, [&] { return chain->Start(target.link(), options); });
     if (!chain->BackupFolder.isEmpty())
         printError(QStringLiteral("Kopia konfiguracji: %1").arg(chain->BackupFolder));
-    return ExitCodeOf(end);
+    return exitCode(end);
 }
 
 const Registrar registrar({

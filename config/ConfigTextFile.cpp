@@ -6,10 +6,13 @@
 
 namespace {
 
-QString decode(QStringConverter::Encoding encoding, const QByteArray& bytes, bool& valid) {
+// Valid only when the bytes are exactly what the text encodes to: the decoder alone lets a cut-off
+// last character through as a replacement character.
+QString decode(QStringConverter::Encoding encoding, const QByteArray& bytes, bool marked, bool& valid) {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
-    valid = !decoder.hasError();
+    QStringEncoder encoder(encoding, marked ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    valid = !decoder.hasError() && QByteArray(encoder.encode(text)) == bytes;
     return text;
 }
 
@@ -23,6 +26,13 @@ QString decodeWindows1250(const QByteArray& bytes) {
 
 } // namespace
 
+QStringList ConfigTextLines(const QString& text) {
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
 QByteArray ConfigTextFileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines)
@@ -34,12 +44,12 @@ std::optional<QString> DecodeConfigTextFile(const QByteArray& bytes) {
     QString text;
     if (const auto marked = QStringConverter::encodingForData(bytes)) {
         bool valid = false;
-        text = decode(*marked, bytes, valid);
+        text = decode(*marked, bytes, true, valid);
         if (!valid)
             return std::nullopt;
     } else {
         bool valid = false;
-        text = decode(QStringConverter::Utf8, bytes, valid);
+        text = decode(QStringConverter::Utf8, bytes, false, valid);
         if (!valid)
             text = decodeWindows1250(bytes);
     }

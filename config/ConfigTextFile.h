@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <optional>
 
+// The lines of a CR LF text (a text ending with CR LF has no empty last line).
+QStringList ConfigTextLines(const QString& text);
+
 // The bytes of a file holding these lines, each ended by CR LF.
 QByteArray ConfigTextFileBytes(const QStringList& lines);
 

@@ -1,5 +1,7 @@
 #include "shell/ConnectionPanel.h"
 
+#include "shell/FormParts.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,12 +19,6 @@ namespace {
 // Every text the panel shows, in one place.
 namespace text {
 const char* const kConnectionGroup = "Parametry połączenia";
-const char* const kAddress = "Adres Nodarix-a";
-const char* const kAddressInitial = "192.168.0.177";
-const char* const kTcpPort = "Port TCP";
-const char* const kTcpPortInitial = "7080";
-const char* const kPassword = "Hasło sterowania";
-const char* const kPasswordInitial = "8052";
 const char* const kJumperNote = "Proszę zamontować w NodaRix-ie zworę odblokowującą programowanie.";
 const char* const kRecognise = "Rozpoznaj Nodarix-a";
 const char* const kEdition = "Docelowa wersja Nodarix-a";
@@ -31,19 +27,6 @@ const char* const kStatusGroup = "Status";
 } // namespace text
 
 constexpr int kPasswordMaxLength = 16;
-
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-// Places a caption above its control, one pair below the other.
-void captioned(QGridLayout* grid, const char* caption, QWidget* field) {
-    auto* label = new QLabel(tr8(caption));
-    label->setBuddy(field);
-    const int row = grid->rowCount();
-    grid->addWidget(label, row, 0);
-    grid->addWidget(field, row + 1, 0);
-}
 
 } // namespace
 
@@ -56,14 +39,14 @@ TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
     ComboEdit1 = new QComboBox(ConnectionGroup);
     ComboEdit1->setEditable(true);
     ComboEdit1->setInsertPolicy(QComboBox::NoInsert);
-    ComboEdit1->setEditText(tr8(text::kAddressInitial));
-    Edit2 = new QLineEdit(tr8(text::kTcpPortInitial), ConnectionGroup);
-    Edit3 = new QLineEdit(tr8(text::kPasswordInitial), ConnectionGroup);
+    ComboEdit1->setEditText(tr8(connection_text::kAddressInitial));
+    Edit2 = new QLineEdit(tr8(connection_text::kTcpPortInitial), ConnectionGroup);
+    Edit3 = new QLineEdit(tr8(connection_text::kPasswordInitial), ConnectionGroup);
     Edit3->setEchoMode(QLineEdit::Password);
     Edit3->setMaxLength(kPasswordMaxLength);
-    captioned(ConnectionLayout, text::kAddress, ComboEdit1);
-    captioned(ConnectionLayout, text::kTcpPort, Edit2);
-    captioned(ConnectionLayout, text::kPassword, Edit3);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kAddress), ComboEdit1);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kTcpPort), Edit2);
+    captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(connection_text::kPassword), Edit3);
     JumperNote = new QLabel(tr8(text::kJumperNote), ConnectionGroup);
     JumperNote->setWordWrap(true);
     ConnectionLayout->addWidget(JumperNote, ConnectionLayout->rowCount(), 0);
@@ -90,7 +73,7 @@ TConnectionPanel::TConnectionPanel(QWidget& window, TConnectionPanelParts parts)
         ComboBox1->addItems(EditionNames());
         ComboBox1->setCurrentIndex(-1);
         ComboBox1->setEnabled(false);
-        captioned(ConnectionLayout, text::kEdition, ComboBox1);
+        captioned(ConnectionLayout, ConnectionLayout->rowCount(), 0, tr8(text::kEdition), ComboBox1);
         AddControl(Button8, true);
         Recognition = new TRecognitionChain(NodarixVersion, this);
         BindChain(*Recognition);

@@ -1,12 +1,14 @@
 #include "windows/NodarixSet.h"
 
 #include "config/ConfigTextFile.h"
+#include "config/RawImport.h"
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -39,10 +41,6 @@ const char* const kFileNotSaved = "Błąd: nie można zapisać pliku %1";
 } // namespace text
 
 constexpr int kInitialProgressMaximum = 40960;
-
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 QString runFileDialog(QWidget* parent, const TFileDialogSpec& spec) {
     QFileDialog dialog(parent);
@@ -143,6 +141,7 @@ void TfmWindows_Nodarix_Set::buildControls() {
     courier.setFixedPitch(true);
     Memo2->setFont(courier);
     Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo2->setTabStopDistance(4 * QFontMetricsF(courier).horizontalAdvance(QLatin1Char(' '))); // sections stay narrow
     preview->setBuddy(Memo2);
     settings->addWidget(preview, 0, 0);
     settings->addWidget(Memo2, 1, 0, 12, 1);
@@ -230,11 +229,25 @@ void TfmWindows_Nodarix_Set::readTextFile(bool append) {
 }
 
 void TfmWindows_Nodarix_Set::Button6Click() {
-    // NDC import: see RawImport.
+    importRawFile(OpenDialog3, [this](const QString& path) { return ImportNdcFile(path, Images->NodarixQPAConfig); });
 }
 
 void TfmWindows_Nodarix_Set::Button7Click() {
-    // NDT import: see RawImport.
+    importRawFile(OpenDialog2, [this](const QString& path) { return ImportNdtFile(path, Images->NodarixQPAText); });
+}
+
+void TfmWindows_Nodarix_Set::importRawFile(const TFileDialogSpec& dialog,
+                                           const std::function<QString(const QString&)>& import) {
+    const QString path = ChooseFile(dialog);
+    if (path.isEmpty())
+        return;
+    if (const QString error = import(path); !error.isEmpty()) {
+        Panel->ShowStatus(error);
+        return;
+    }
+    // The imported image is not read back: a following write sends it as it came from the file.
+    Images->Settings = ImportedQPAText(Images->NodarixQPAConfig, CheckBox1->isChecked(), Images->NodarixQPAText);
+    showText(Images->Settings);
 }
 
 void TfmWindows_Nodarix_Set::Button9Click() {

@@ -97,6 +97,8 @@ private:
     void FormShow();
     void FormClose();
     void readTextFile(bool append);
+    // An NDC or NDT import: import() fills the held record or returns the status text to show.
+    void importRawFile(const TFileDialogSpec& dialog, const std::function<QString(const QString&)>& import);
     void showText(const QString& text);
     void selectLine(int line);
 

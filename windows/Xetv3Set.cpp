@@ -1,5 +1,6 @@
 #include "windows/Xetv3Set.h"
 
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QCloseEvent>
@@ -56,12 +57,6 @@ const char* const kModuleNumbers[] = {"1", "2", "3", "4"};
 const char* const kFirmware = "Wersja oprogramowania";
 const char* const kSerialNumber = "Numer seryjny";
 const char* const kControllerGroup = "Nodarix";
-const char* const kAddress = "Adres Nodarix-a";
-const char* const kAddressInitial = "192.168.0.177";
-const char* const kTcpPort = "Port TCP";
-const char* const kTcpPortInitial = "7080";
-const char* const kPassword = "Hasło sterowania";
-const char* const kPasswordInitial = "8052";
 const char* const kModule = "Modul";
 const char* const kProgram = "Programuj";
 
@@ -76,10 +71,6 @@ const char* const kSpeedOutOfRange =
     "przyjmuje. Ustawienia nie zostały przekazane do Nodarix-a.";
 } // namespace text
 
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
-
 template <std::size_t N> QComboBox* fixedList(QWidget* parent, const char* const (&entries)[N]) {
     auto* box = new QComboBox(parent);
     for (const char* e : entries)
@@ -91,14 +82,6 @@ QLineEdit* editBox(QWidget* parent, const char* initial, int maxLength = 32767) 
     auto* edit = new QLineEdit(tr8(initial), parent);
     edit->setMaxLength(maxLength);
     return edit;
-}
-
-// Places a caption above its control, the way every group of the window is laid out.
-void captioned(QGridLayout* grid, int row, int column, const QString& caption, QWidget* field) {
-    auto* label = new QLabel(caption);
-    label->setBuddy(field);
-    grid->addWidget(label, row, column);
-    grid->addWidget(field, row + 1, column);
 }
 
 // Tighter than the default margins, so that all six groups fit the window's height.
@@ -231,16 +214,16 @@ void TfmWindows_Xetv3_Set::buildControls() {
 
     auto* controller = new QGroupBox(tr8(text::kControllerGroup), this);
     auto* controllerGrid = captionGrid(controller);
-    EditAddress = editBox(controller, text::kAddressInitial);
-    EditPort = editBox(controller, text::kTcpPortInitial);
-    EditPassword = editBox(controller, text::kPasswordInitial, 16);
+    EditAddress = editBox(controller, connection_text::kAddressInitial);
+    EditPort = editBox(controller, connection_text::kTcpPortInitial);
+    EditPassword = editBox(controller, connection_text::kPasswordInitial, 16);
     EditPassword->setEchoMode(QLineEdit::Password);
     ComboBoxModule = fixedList(controller, text::kModuleNumbers);
     Button1 = new QPushButton(tr8(text::kProgram), controller);
     Button1->setMinimumWidth(110);
-    captioned(controllerGrid, 0, 0, tr8(text::kAddress), EditAddress);
-    captioned(controllerGrid, 0, 1, tr8(text::kTcpPort), EditPort);
-    captioned(controllerGrid, 0, 2, tr8(text::kPassword), EditPassword);
+    captioned(controllerGrid, 0, 0, tr8(connection_text::kAddress), EditAddress);
+    captioned(controllerGrid, 0, 1, tr8(connection_text::kTcpPort), EditPort);
+    captioned(controllerGrid, 0, 2, tr8(connection_text::kPassword), EditPassword);
     captioned(controllerGrid, 0, 3, tr8(text::kModule), ComboBoxModule);
     controllerGrid->setRowMinimumHeight(2, 8);
     controllerGrid->addWidget(Button1, 3, 2, 1, 2, Qt::AlignRight);

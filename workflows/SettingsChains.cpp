@@ -1,6 +1,9 @@
 #include "workflows/SettingsChains.h"
 
+#include "config/ConfigText.h"
 #include "workflows/Recognition.h"
+
+#include <memory>
 
 namespace {
 
@@ -9,6 +12,8 @@ namespace text {
 const char* const kSettingsRead = "Odczyt konfiguracji nodarix-a ...";
 const char* const kSettingsReadDone = "Konfiguracja odczytana.";
 const char* const kReadBackOk = "Konfiguracja OK.";
+const char* const kLosses = "Uwaga: tekst nie oddaje całej konfiguracji (%1); zachowano konfigurację odczytaną "
+                            "ze Nodarix-a.";
 const char* const kSettingsWrite = "Zapis konfiguracji Nodarix-a.";
 const char* const kSettingsWritten = "Konfiguracja zapisana.";
 const char* const kWriteFailed = "Błąd zapisu Nodarix-a.";
@@ -72,6 +77,7 @@ void TSettingsReadChain::Start(const TLinkTarget& linkTarget, bool OnlyConfigure
     onlyConfigured = OnlyConfigured;
     edition = kEditionNone;
     readBack = {};
+    losses.clear();
     VersionStep->Start(target, &TCommTask::AddTaskVersion, &NodarixVersion);
     emit status(tr8(kVersionReadText));
     emit progressPosition(0);
@@ -111,12 +117,28 @@ void TSettingsReadChain::companionRead() {
     const EditionPlan& p = plan(edition);
     emit status(tr8(p.companionReadDone));
     emit progressPosition(p.maximum);
-    images.Settings = ImagesToText(images, edition, VersionText(NodarixVersion), QChar::fromLatin1(NodarixVersion.PCB),
-                                   onlyConfigured);
+    const QString version = VersionText(NodarixVersion);
+    const QChar pcb = QChar::fromLatin1(NodarixVersion.PCB);
+    images.Settings = ImagesToText(images, edition, version, pcb, onlyConfigured);
     emit textReady(images.Settings);
+    losses = edition == kEditionQPA ? ConfigQPATextLosses(version, pcb, images.NodarixQPAConfig)
+                                    : ConfigQPBTextLosses(version, pcb, images.NodarixQPBConfig);
     // The read-back rebuilds the images and label tables from the text: what a later write sends.
+    // When the text cannot carry everything, the images stay as read and only the tables are rebuilt.
+    std::unique_ptr<TSettingsImages> asRead;
+    if (!losses.isEmpty())
+        asRead = std::make_unique<TSettingsImages>(images);
     readBack = TextToImages(images, edition, images.Settings, false, text::kReadBackOk);
-    emit status(readBack.Status);
+    if (asRead) {
+        images.NodarixQPAConfig = asRead->NodarixQPAConfig;
+        images.NodarixQPAText = asRead->NodarixQPAText;
+        images.NodarixQPBConfig = asRead->NodarixQPBConfig;
+        images.NodarixQPBVars = asRead->NodarixQPBVars;
+    }
+    if (readBack.Ok && !losses.isEmpty())
+        emit status(tr8(text::kLosses).arg(losses.join(QStringLiteral("; "))));
+    else
+        emit status(readBack.Status);
     Finish(readBack.Ok ? TChainEnd::Done : TChainEnd::Rejected);
 }
 

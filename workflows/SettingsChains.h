@@ -24,6 +24,9 @@ public:
     int Edition() const { return edition; }
     // What the last read-back said (its line when it failed).
     const TTextRead& ReadBack() const { return readBack; }
+    // What the text of the last read cannot carry (empty: everything). When it is not empty the
+    // images are kept as read, not as read back, so that a write returns them unchanged.
+    const QStringList& Losses() const { return losses; }
 
 signals:
     // The configuration text written from the images read, stored in Settings, before the read-back.
@@ -40,6 +43,7 @@ private:
     bool onlyConfigured = true;
     int edition = -1;
     TTextRead readBack;
+    QStringList losses;
 };
 
 class TSettingsWriteChain : public TChain {

@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Zasoby załadowane OK.", false},
         UpdateCliCase{"resources_too_big", {"--edition", "QPB"}, {"resources", "upload", "--res", "BIG"}, 7,
                       "Błąd: nie można pobrać zasobów programu.", false},
-        UpdateCliCase{"resources_neither_edition", {"--realization", "ABC"}, {"resources", "upload"}, 9,
+        UpdateCliCase{"resources_neither_edition", {"--realization", "ABC"}, {"resources", "upload"}, 4,
                       "Błąd: nierozpoznana wersja nodarix-a.", false},
         UpdateCliCase{"update_qpa", {"--jumper", "--version-text", "V4.0.1"},
                       {"update", "--restart-wait", "600", "--backup-dir", "DIR"}, 0, "Aktualizacja zakończona.", true},

@@ -4,6 +4,7 @@
 // which is part of the same test program.
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
+#include "config/RawImport.h"
 #include "tests/config/populated_config.h"
 #include "tests/support/SimProcess.h"
 #include "windows/NodarixSet.h"
@@ -110,6 +111,8 @@ protected:
 struct EditionCase {
     const char* name;
     bool qpb;
+    const char* pcb = "D";
+    bool lossy = false; // the text cannot carry everything for this board
 };
 
 class SettingsWindowRead : public SettingsWindow, public ::testing::WithParamInterface<EditionCase> {};
@@ -229,23 +232,33 @@ TEST_F(SettingsWindow, ReadFailingAtTheTextsKeepsTheSettingsImageAndThePreview) 
     EXPECT_FALSE(window->Timer3->isActive());
 }
 
-TEST_F(SettingsWindow, SilentControllerEndsTheReadWithTheTimeOutText) {
-    SimProcess sim({"--fault", "silent"});
-    ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
-    pointAt(sim);
-    run(window->Button1);
-    EXPECT_EQ(status(), QStringLiteral("Błąd: nodarix nie odpowiada."));
-    EXPECT_FALSE(window->Timer1->isActive());
-}
+namespace {
 
-TEST_F(SettingsWindow, ControllerOfNeitherEditionEndsTheRead) {
-    SimProcess sim({"--realization", "XYZ1"});
+struct EarlyEnd {
+    const char* name;
+    QStringList simArguments;
+    const char* status;
+};
+
+class SettingsWindowReadEnd : public SettingsWindow, public ::testing::WithParamInterface<EarlyEnd> {};
+
+} // namespace
+
+TEST_P(SettingsWindowReadEnd, EndsTheReadAtTheVersionWithItsText) {
+    SimProcess sim(GetParam().simArguments);
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     pointAt(sim);
     run(window->Button1);
-    EXPECT_EQ(status(), QStringLiteral("Błąd: nierozpoznana wersja nodarix-a."));
+    EXPECT_EQ(status(), QString::fromUtf8(GetParam().status));
+    EXPECT_FALSE(window->Timer1->isActive());
     EXPECT_FALSE(window->Timer2->isActive());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsWindowReadEnd,
+    ::testing::Values(EarlyEnd{"Silent", {"--fault", "silent"}, "Błąd: nodarix nie odpowiada."},
+                      EarlyEnd{"NeitherEdition", {"--realization", "XYZ1"}, "Błąd: nierozpoznana wersja nodarix-a."}),
+    kEditionName);
 
 // Read, recognise, write: the controller's images come back exactly as they were.
 TEST_P(SettingsWindowRoundTrip, ReadThenWriteLeavesTheControllerImagesByteIdentical) {
@@ -259,12 +272,18 @@ TEST_P(SettingsWindowRoundTrip, ReadThenWriteLeavesTheControllerImagesByteIdenti
     const QString settingsKind = qpb ? QStringLiteral("qpb-settings") : QStringLiteral("qpa-settings");
     const QString companionKind = qpb ? QStringLiteral("qpb-vars") : QStringLiteral("qpa-texts");
     {
-        SimProcess sim({"--edition", qpb ? "QPB" : "QPA", "--state", state, "--seed", settingsKind + "=" + settingsFile,
-                        "--seed", companionKind + "=" + companionFile});
+        SimProcess sim({"--edition", qpb ? "QPB" : "QPA", "--pcb", GetParam().pcb, "--state", state, "--seed",
+                        settingsKind + "=" + settingsFile, "--seed", companionKind + "=" + companionFile});
         ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
         pointAt(sim);
         run(window->Button1);
-        ASSERT_EQ(status(), QStringLiteral("Konfiguracja OK."));
+        if (GetParam().lossy) {
+            EXPECT_TRUE(status().startsWith(QStringLiteral("Uwaga: tekst nie oddaje całej konfiguracji (Logika")))
+                << status().toStdString();
+            EXPECT_FALSE(window->ReadChain->Losses().isEmpty());
+        } else {
+            ASSERT_EQ(status(), QStringLiteral("Konfiguracja OK."));
+        }
         run(window->Panel->Button8);
         ASSERT_EQ(window->Panel->EditionIndex(), qpb ? kEditionQPB : kEditionQPA);
         run(window->Button2);
@@ -285,7 +304,12 @@ TEST_P(SettingsWindowRoundTrip, ReadThenWriteLeavesTheControllerImagesByteIdenti
     EXPECT_EQ(readFile(companionOut), seed.companion(qpb));
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, SettingsWindowRoundTrip, kEditions, kEditionName);
+// With a board letter the logic numbering does not know, the text leaves the logic out; the window
+// then keeps the images as read, says so, and the write still returns them unchanged.
+INSTANTIATE_TEST_SUITE_P(Editions, SettingsWindowRoundTrip,
+                         ::testing::Values(EditionCase{"Qpa", false}, EditionCase{"Qpb", true},
+                                           EditionCase{"QpaUnknownBoard", false, "A", true}),
+                         kEditionName);
 
 struct WriteFault {
     const char* name;
@@ -432,4 +456,105 @@ TEST_F(SettingsWindow, SavingWritesThePreviewWithCrLfAndAnEmptyPreviewOpensNoDia
     EXPECT_TRUE(dialogs[0].Save);
     EXPECT_EQ(dialogs[0].DefaultExtension, QStringLiteral("ndrx"));
     EXPECT_EQ(readFile(chosenFile), QStringLiteral("#settings\r\nNazwa=Łódź\r\n").toUtf8());
+}
+
+namespace {
+
+struct NdcSize {
+    const char* name;
+    qsizetype size;
+    bool accepted;
+};
+
+class SettingsWindowNdc : public SettingsWindow, public ::testing::WithParamInterface<NdcSize> {};
+
+} // namespace
+
+TEST_P(SettingsWindowNdc, OnlyAFileOfExactly8192BytesIsImported) {
+    PopulatedImages seed(false);
+    QByteArray bytes = seed.settings(false);
+    bytes.resize(GetParam().size, '\x01');
+    chosenFile = dir.filePath(QStringLiteral("old.ndc"));
+    ASSERT_TRUE(writeBytes(chosenFile, bytes));
+    const QByteArray before = bytesOf(window->Images->NodarixQPAConfig);
+    window->Panel->ShowStatus(QStringLiteral("before"));
+    QTest::mouseClick(window->Button6, Qt::LeftButton);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].Filter, TfmWindows_Nodarix_Set::OpenDialog3.Filter);
+    EXPECT_EQ(dialogs[0].DefaultExtension, QStringLiteral("ndc"));
+    if (GetParam().accepted) {
+        EXPECT_EQ(status(), QStringLiteral("before"));
+        EXPECT_EQ(bytesOf(window->Images->NodarixQPAConfig), bytes);
+        EXPECT_TRUE(window->Memo2->toPlainText().contains(QStringLiteral("V4.0.1")));
+    } else {
+        EXPECT_EQ(status(), QStringLiteral("Błąd: niewłaściwy rozmiar pliku."));
+        EXPECT_EQ(bytesOf(window->Images->NodarixQPAConfig), before);
+        EXPECT_TRUE(window->Memo2->toPlainText().isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SettingsWindowNdc,
+                         ::testing::Values(NdcSize{"OneShort", 8191, false}, NdcSize{"Exact", 8192, true},
+                                           NdcSize{"OneOver", 8193, false}),
+                         kEditionName);
+
+TEST_F(SettingsWindow, NdtAfterNdcShowsBothAndAMissingFileIsNamed) {
+    PopulatedImages seed(false);
+    const QString ndc = dir.filePath(QStringLiteral("old.ndc"));
+    const QString ndt = dir.filePath(QStringLiteral("old.ndt"));
+    ASSERT_TRUE(writeBytes(ndc, seed.settings(false)));
+    ASSERT_TRUE(writeBytes(ndt, seed.companion(false)));
+    chosenFile = ndc;
+    QTest::mouseClick(window->Button6, Qt::LeftButton);
+    chosenFile = ndt;
+    QTest::mouseClick(window->Button7, Qt::LeftButton);
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].Filter, TfmWindows_Nodarix_Set::OpenDialog2.Filter);
+    EXPECT_EQ(bytesOf(window->Images->NodarixQPAText), seed.companion(false));
+    EXPECT_EQ(window->Images->Settings, ImportedQPAText(window->Images->NodarixQPAConfig, true,
+                                                         window->Images->NodarixQPAText));
+    EXPECT_EQ(window->Memo2->toPlainText() + QStringLiteral("\n"),
+              QString(window->Images->Settings).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+    chosenFile = dir.filePath(QStringLiteral("missing.ndt"));
+    QTest::mouseClick(window->Button7, Qt::LeftButton);
+    EXPECT_TRUE(status().contains(QStringLiteral("missing.ndt"))) << status().toStdString();
+    EXPECT_EQ(bytesOf(window->Images->NodarixQPAText), seed.companion(false));
+}
+
+// A look at the window after a QPB read: NODARIX_SCREENSHOT_DIR=DIR saves it as DIR/settings.png.
+TEST_F(SettingsWindow, NothingIsClippedAfterAQpbRead) {
+    SimProcess sim({"--edition", "QPB"});
+    ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
+    pointAt(sim);
+    window->CheckBox1->setChecked(false); // the whole text, so that the preview is full
+    run(window->Button1);
+    ASSERT_EQ(status(), QStringLiteral("Konfiguracja OK."));
+    if (const QByteArray shots = qgetenv("NODARIX_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        window->Panel->ComboEdit1->setEditText(QStringLiteral("192.168.0.177")); // shown only; nothing is sent
+        window->Panel->Edit2->setText(QStringLiteral("7080"));
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/settings.png")));
+    }
+    const QRect client = window->rect();
+    std::vector<std::pair<QWidget*, QRect>> placed;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w) ||
+                                 qobject_cast<QCheckBox*>(w) || qobject_cast<QPlainTextEdit*>(w)))
+            continue;
+        if (w->parentWidget() && qobject_cast<QComboBox*>(w->parentWidget()))
+            continue; // the combo box's own edit line
+        const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+        const QString what = w->metaObject()->className() + QStringLiteral(" ") +
+                             (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text() : QString());
+        EXPECT_TRUE(client.contains(r)) << what.toStdString();
+        if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QPlainTextEdit*>(w) && !qobject_cast<QLabel*>(w)) {
+            EXPECT_GE(w->width(), w->sizeHint().width()) << what.toStdString();
+        }
+        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << what.toStdString();
+        for (const auto& [other, otherRect] : placed)
+            EXPECT_FALSE(r.intersects(otherRect)) << what.toStdString() << " overlaps " << other->metaObject()->className();
+        placed.emplace_back(w, r);
+    }
+    EXPECT_GT(placed.size(), 20u);
 }

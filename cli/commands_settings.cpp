@@ -1,0 +1,275 @@
+// "backup" and "restore": the settings window's read and write chains from the command line, for
+// scripted backups of a controller's whole configuration and for putting one back.
+#include "cli/ChainRunner.h"
+#include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
+#include "config/ConfigTextFile.h"
+#include "workflows/Recognition.h"
+#include "workflows/SettingsChains.h"
+#include "workflows/SettingsImages.h"
+
+#include <QDir>
+#include <cstdio>
+#include <memory>
+
+namespace cli {
+namespace {
+
+const char kBackupHelp[] =
+    "Usage: nodarix-cli [global options] backup -o FILE.ndrx [--all-cells] [--images DIR]\n"
+    "\n"
+    "Reads the controller's whole configuration as the settings window does (version, edition from\n"
+    "its build text, settings image, texts (QPA) or variables (QPB)), writes it as configuration text\n"
+    "(UTF-8, CR LF) and reads the text back. Prints \"Konfiguracja OK.\" or the reader's message.\n"
+    "Progress and status texts go to stderr.\n"
+    "\n"
+    "  -o FILE        the text file to write (also written when the read-back fails)\n"
+    "  --all-cells    write everything, also unconfigured circuits, texts and empty cells\n"
+    "  --images DIR   also write the raw images as read: settings.bin and texts.bin (QPA)\n"
+    "                 or settings.bin and vars.bin (QPB)\n"
+    "\n"
+    "Exit status: 0 done; 6 the text does not read back, or it cannot carry the whole configuration\n"
+    "(a warning names what is missing; the file is written all the same); 1 a file cannot be written;\n"
+    "2 usage error; 3, 4, 5 the controller did not answer, answered what was not understood, or\n"
+    "refused (4 also for a controller of neither edition).\n";
+
+const char kRestoreHelp[] =
+    "Usage: nodarix-cli [global options] restore FILE.ndrx [--append] [--verify]\n"
+    "\n"
+    "Recognises the controller's edition, reads the text file as the settings window's \"Odczytaj\n"
+    "konfigurację z pliku\" does and writes the configuration into the controller. Nothing is\n"
+    "written when the text does not read. Progress and status texts go to stderr.\n"
+    "\n"
+    "  --append   read the controller's configuration first and add the file to it, as \"Dołącz\n"
+    "             konfigurację z pliku\" does (the file's settings section is not read)\n"
+    "  --verify   afterwards read both images back and compare them with what was written\n"
+    "\n"
+    "Text files may have CR LF, LF or mixed line ends and a byte-order mark; without one they are\n"
+    "UTF-8, or Windows-1250 when they are not valid UTF-8.\n"
+    "Exit status: 0 done; 6 the text does not read (nothing was written); 8 the controller holds other\n"
+    "bytes than were written (names the image and the first differing offset); 1 the file cannot be\n"
+    "read; 2 usage error or a file that breaks the encoding its byte-order mark names; 3, 4, 5 as for\n"
+    "backup.\n";
+
+void printOut(const QString& text) {
+    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// The raw bytes of an edition's two images as held, with their file names.
+struct RawImages {
+    QByteArray settings;
+    QByteArray companion;
+    QString companionName; // "texts" or "vars"
+};
+
+RawImages rawImages(const TSettingsImages& images, int edition) {
+    auto bytes = [](const auto& record) {
+        return QByteArray(reinterpret_cast<const char*>(&record), static_cast<qsizetype>(sizeof record));
+    };
+    if (edition == kEditionQPB)
+        return {bytes(images.NodarixQPBConfig), bytes(images.NodarixQPBVars), QStringLiteral("vars")};
+    return {bytes(images.NodarixQPAConfig), bytes(images.NodarixQPAText), QStringLiteral("texts")};
+}
+
+// The controller's configuration read with the window's read chain; asRead holds the images as they
+// came from the controller, before the read-back.
+class ConfigurationRead {
+public:
+    ConfigurationRead(TNodarixVersion& version, TSettingsImages& images) : chain(version, images) {
+        QObject::connect(&chain, &TSettingsReadChain::textReady,
+                         [this, &images] { asRead = rawImages(images, chain.Edition()); });
+    }
+    TChainEnd run(ChainTarget& target, bool onlyConfigured) {
+        return *runChain(chain, [&] {
+            chain.Start(target.link(), onlyConfigured);
+            return true;
+        });
+    }
+
+    TSettingsReadChain chain;
+    RawImages asRead;
+};
+
+// Every option of a command: flags, valued options, and at most `positional` plain arguments.
+struct Parsed {
+    QStringList flags;
+    QMap<QString, QString> values;
+    QStringList positional;
+};
+
+std::optional<Parsed> parse(const QString& command, const QStringList& args, const QStringList& flags,
+                            const QStringList& valued, int positional) {
+    Parsed p;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (flags.contains(a)) {
+            p.flags << a;
+        } else if (valued.contains(a)) {
+            if (i + 1 >= args.size()) {
+                printError(QStringLiteral("nodarix-cli %1: option %2 needs a value").arg(command, a));
+                return std::nullopt;
+            }
+            p.values[a] = args.at(++i);
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            printError(QStringLiteral("nodarix-cli %1: unknown option %2").arg(command, a));
+            return std::nullopt;
+        } else if (p.positional.size() < positional) {
+            p.positional << a;
+        } else {
+            printError(QStringLiteral("nodarix-cli %1: unexpected argument %2").arg(command, a));
+            return std::nullopt;
+        }
+    }
+    return p;
+}
+
+int runBackup(const QStringList& args, const GlobalOptions& options) {
+    const auto p = parse(QStringLiteral("backup"), args, {QStringLiteral("--all-cells")},
+                         {QStringLiteral("-o"), QStringLiteral("--images")}, 0);
+    if (!p)
+        return kExitUsage;
+    const QString out = p->values.value(QStringLiteral("-o"));
+    const QString imagesDir = p->values.value(QStringLiteral("--images"));
+    if (out.isEmpty()) {
+        printError(QStringLiteral("nodarix-cli backup: -o FILE is needed"));
+        return kExitUsage;
+    }
+    if (!imagesDir.isEmpty() && !QDir().mkpath(imagesDir)) {
+        printError(QStringLiteral("nodarix-cli backup: cannot create the folder %1").arg(imagesDir));
+        return kExitFailure;
+    }
+
+    ChainTarget target(options);
+    TNodarixVersion version{};
+    auto images = std::make_unique<TSettingsImages>();
+    ConfigurationRead reading(version, *images);
+    const TChainEnd end = reading.run(target, !p->flags.contains(QStringLiteral("--all-cells")));
+    if (end != TChainEnd::Done && end != TChainEnd::Rejected)
+        return exitCode(end);
+    const RawImages& asRead = reading.asRead;
+    const TSettingsReadChain* chain = &reading.chain;
+
+    QString error;
+    if (!SaveConfigTextFile(out, ConfigTextLines(images->Settings), error)) {
+        printError(QStringLiteral("nodarix-cli backup: cannot write %1").arg(error));
+        return kExitFailure;
+    }
+    if (!imagesDir.isEmpty()) {
+        const QDir dir(imagesDir);
+        if (!writeFile(dir.filePath(QStringLiteral("settings.bin")), asRead.settings) ||
+            !writeFile(dir.filePath(asRead.companionName + QStringLiteral(".bin")), asRead.companion))
+            return kExitFailure;
+    }
+    printOut(chain->ReadBack().Status);
+    if (!chain->ReadBack().Ok) {
+        printError(QStringLiteral("%1:%2: %3").arg(out).arg(chain->ReadBack().FailedLine).arg(chain->ReadBack().Status));
+        return kExitConfig;
+    }
+    if (!chain->Losses().isEmpty()) {
+        for (const QString& loss : chain->Losses())
+            printError(QStringLiteral("nodarix-cli backup: warning: %1").arg(loss));
+        printError(QStringLiteral("nodarix-cli backup: %1 does not hold the whole configuration; keep the raw "
+                                  "images (--images) as well")
+                       .arg(out));
+        return kExitConfig;
+    }
+    return kExitOk;
+}
+
+// The first offset where two images differ, or -1.
+qsizetype firstDifference(const QByteArray& a, const QByteArray& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (a.at(i) != b.at(i))
+            return i;
+    return a.size() == b.size() ? -1 : n;
+}
+
+int runRestore(const QStringList& args, const GlobalOptions& options) {
+    const auto p = parse(QStringLiteral("restore"), args, {QStringLiteral("--append"), QStringLiteral("--verify")},
+                         {}, 1);
+    if (!p)
+        return kExitUsage;
+    if (p->positional.isEmpty()) {
+        printError(QStringLiteral("nodarix-cli restore: the text file to write is missing"));
+        return kExitUsage;
+    }
+    const QString in = p->positional.first();
+    const bool append = p->flags.contains(QStringLiteral("--append"));
+    const TConfigTextLoad load = LoadConfigTextFile(in);
+    if (!load.Text) {
+        printError(QStringLiteral("nodarix-cli restore: cannot read %1").arg(load.Error));
+        return load.CannotOpen ? kExitFailure : kExitUsage;
+    }
+
+    ChainTarget target(options);
+    TNodarixVersion version{};
+    TRecognitionChain recognition(version);
+    if (const auto end = runChain(recognition, [&] {
+            recognition.Start(target.link());
+            return true;
+        });
+        *end != TChainEnd::Done)
+        return exitCode(*end);
+    const int edition = EditionOf(version);
+
+    auto images = std::make_unique<TSettingsImages>();
+    if (append) {
+        ConfigurationRead reading(version, *images);
+        if (const TChainEnd end = reading.run(target, true); end != TChainEnd::Done)
+            return exitCode(end);
+    }
+    const TTextRead read = TextToImages(*images, edition, *load.Text, append);
+    printOut(read.Status);
+    if (!read.Ok) {
+        printError(QStringLiteral("%1:%2: %3").arg(in).arg(read.FailedLine).arg(read.Status));
+        return kExitConfig;
+    }
+
+    const RawImages sent = rawImages(*images, edition);
+    TSettingsWriteChain write(*images);
+    if (const auto end = runChain(write, [&] { return write.Start(target.link(), edition); });
+        !end || *end != TChainEnd::Done)
+        return end ? exitCode(*end) : kExitFailure;
+    if (!p->flags.contains(QStringLiteral("--verify")))
+        return kExitOk;
+
+    auto check = std::make_unique<TSettingsImages>();
+    ConfigurationRead reading(version, *check);
+    if (const TChainEnd end = reading.run(target, true); end != TChainEnd::Done && end != TChainEnd::Rejected)
+        return exitCode(end);
+    const RawImages& held = reading.asRead;
+    const struct {
+        const char* name;
+        const QByteArray& written;
+        const QByteArray& read;
+    } compared[] = {{"settings", sent.settings, held.settings},
+                    {sent.companionName == QLatin1String("vars") ? "variables" : "texts", sent.companion,
+                     held.companion}};
+    for (const auto& c : compared) {
+        if (const qsizetype at = firstDifference(c.written, c.read); at >= 0) {
+            printError(QStringLiteral("nodarix-cli restore: verify failed: the %1 image differs from what was "
+                                      "written at offset %2 (0x%3)")
+                           .arg(QLatin1String(c.name))
+                           .arg(at)
+                           .arg(at, 0, 16));
+            return kExitVerify;
+        }
+    }
+    printError(QStringLiteral("nodarix-cli restore: verified, the controller holds what was written"));
+    return kExitOk;
+}
+
+const Registrar registrar({
+    Command{QStringLiteral("backup"),
+            QStringLiteral("-o FILE.ndrx [--all-cells] [--images DIR]  read the whole configuration into a text file"),
+            QString::fromUtf8(kBackupHelp), runBackup},
+    Command{QStringLiteral("restore"),
+            QStringLiteral("FILE.ndrx [--append] [--verify]  write a configuration text file into the controller"),
+            QString::fromUtf8(kRestoreHelp), runRestore},
+});
+
+} // namespace
+} // namespace cli
