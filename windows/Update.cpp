@@ -154,11 +154,17 @@ void TfmWindows_Update::Timer2Timer() {
 void TfmWindows_Update::Timer3Timer() {
     UpdateChain->TextReadStep->Poll();
 }
+void TfmWindows_Update::Timer4Timer() {
+    UpdateChain->Timer4Timer();
+}
 void TfmWindows_Update::Timer5Timer() {
     UpdateChain->ZeroStep->Poll();
 }
 void TfmWindows_Update::Timer6Timer() {
     UpdateChain->FlashStep->Poll();
+}
+void TfmWindows_Update::Timer7Timer() {
+    UpdateChain->Timer7Timer();
 }
 void TfmWindows_Update::Timer8Timer() {
     UpdateChain->RestoreSettStep->Poll();
@@ -168,6 +174,9 @@ void TfmWindows_Update::Timer9Timer() {
 }
 void TfmWindows_Update::Timer10Timer() {
     UpdateChain->FirmwareStep->Poll();
+}
+void TfmWindows_Update::Timer11Timer() {
+    UpdateChain->Timer11Timer();
 }
 void TfmWindows_Update::Timer12Timer() {
     UpdateChain->ResourcesStep->Poll();

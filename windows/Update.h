@@ -52,11 +52,14 @@ public slots:
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
+    void Timer4Timer();
     void Timer5Timer();
     void Timer6Timer();
+    void Timer7Timer();
     void Timer8Timer();
     void Timer9Timer();
     void Timer10Timer();
+    void Timer11Timer();
     void Timer12Timer();
     void Timer13Timer();
 
