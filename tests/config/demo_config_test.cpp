@@ -3,18 +3,14 @@
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
 QString demoText(const char* name) {
-    // The demos live in the source tree, two folders above this file.
-    QFile f(QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../resources/demo/")) +
-            QLatin1String(name));
+    QFile f(QStringLiteral(NODARIX_SOURCE_DIR "/resources/demo/") + QLatin1String(name));
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
 }
 
