@@ -97,17 +97,20 @@ public:
     // The backup folder of the last QPA run, empty when none was written.
     QString BackupFolder;
 
+    // The one-shot steps, each at its timer's tick: the conversion and zeroing (Timer4), and the
+    // steps 10 s (Timer7, QPA) and 15 s (Timer11, QPB) after the restart command.
+    void Timer4Timer();
+    void Timer7Timer();
+    void Timer11Timer();
+
 protected:
     QString FailureStatus(const QString& text) const override;
 
 private:
-    void Timer4Timer();
     void Timer5Done();
-    void Timer7Timer();
     void Timer8Done();
     // The firmware image is written (Timer6, Timer10): restart the controller and wait.
     void firmwareWritten(int end, QTimer* restartWait);
-    void Timer11Timer();
     // Builds an image for this run's language; false (with the status shown and the chain ended) when
     // there is no language or the build fails.
     bool buildImage(const QString& variant, bool withFirmware, QByteArray& into);

@@ -27,7 +27,7 @@ struct Images {
 std::unique_ptr<Images> demoImages() {
     auto images = std::make_unique<Images>();
     const QString text = QString::fromLatin1(fileBytes(
-        QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../resources/demo/demo-qpa.ndrx"))));
+        QStringLiteral(NODARIX_SOURCE_DIR "/resources/demo/demo-qpa.ndrx")));
     std::uint8_t autoPlace = 0;
     auto analog = std::make_unique<TACircuitRemap>();
     auto digital = std::make_unique<TDCircuitRemap>();

@@ -43,7 +43,7 @@ struct DemoImages {
         auto digital = std::make_unique<TDCircuitRemap>();
         std::uint8_t autoPlace = 0;
         const QString text = QString::fromLatin1(ReadBytes(
-            QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../resources/demo/demo-qpa.ndrx"))));
+            QStringLiteral(NODARIX_SOURCE_DIR "/resources/demo/demo-qpa.ndrx")));
         EXPECT_TRUE(TextToConfigQPA(text, autoPlace, false, *analog, *digital, *companion, *config));
         settings = bytesOf(*config);
         texts = bytesOf(*companion);
