@@ -1,11 +1,11 @@
 #include "windows/Resources.h"
 
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,24 +26,11 @@ const char* const kPictureSlot = "Grafika \"s%1.gif\"";
 const char* const kFreeGroup = "Wolna przestrzeń";
 const char* const kUpload = "Załaduj zasoby";
 const char* const kNone = "-";
-const char* const kPageFilter = "Strona html (*.html)";
-const char* const kPictureFilter = "Obrazki gif (*.gif)";
 } // namespace text
 
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-QString chooseFile(QWidget* parent, bool picture) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(tr8(picture ? text::kPictureFilter : text::kPageFilter));
-    dialog.setDefaultSuffix(picture ? QStringLiteral("gif") : QStringLiteral("html"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
-}
+// OpenDialog1 (pages) and OpenDialog2 (pictures).
+const TFileDialogSpec OpenDialog1{false, QStringLiteral("Strona html (*.html)"), QStringLiteral("html")};
+const TFileDialogSpec OpenDialog2{false, QStringLiteral("Obrazki gif (*.gif)"), QStringLiteral("gif")};
 
 constexpr int kClientWidth = 820;
 constexpr int kClientHeight = 640;
@@ -51,7 +38,7 @@ constexpr int kClientHeight = 640;
 } // namespace
 
 TfmWindows_Resources::TfmWindows_Resources(const QString& startDirectory, QWidget* parent)
-    : QWidget(parent), ChooseFile([this](bool picture) { return chooseFile(this, picture); }),
+    : QWidget(parent), ChooseFile([this](bool picture) { return runFileDialog(this, picture ? OpenDialog2 : OpenDialog1); }),
       ResCfgFile(ResCfgPath(startDirectory)) {
     Panel = new TConnectionPanel(*this, {.Recognition = true, .Language = true});
     UploadChain = new TResourcesUploadChain(NodarixQPAText, this);

@@ -1,6 +1,7 @@
 #include "windows/Update.h"
 
 #include "flash/ResCfg.h"
+#include "shell/FormParts.h"
 #include "shell/Startup.h"
 
 #include <QCheckBox>
@@ -23,10 +24,6 @@ const char* const kCheck = "Połącz i sprawdź NodaRix-a";
 const char* const kConvert = "Przeprowadź konwersję ustawień konfiguracyjnych";
 const char* const kUpdate = "Aktualizuj Nodarix-a";
 } // namespace text
-
-QString tr8(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 const char* const kPathProperty = "Tag";
 constexpr int kClientWidth = 660;
