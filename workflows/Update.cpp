@@ -260,6 +260,15 @@ bool TUpdateChain::writeBackup() {
     return true;
 }
 
+bool TUpdateChain::readSettings(std::uint8_t autoPlace) {
+    if (!TextToConfigQPA(Settings, autoPlace, false, ACircuitRemap, DCircuitRemap, NodarixQPAText, NodarixQPAConfig)) {
+        fail(ConfigErrorText(), TChainEnd::Rejected);
+        return false;
+    }
+    emit status(utf8(kConvertOkText));
+    return true;
+}
+
 void TUpdateChain::Timer4Timer() {
     if (options.Convert) {
         readConfig = QByteArray(reinterpret_cast<const char*>(&NodarixQPAConfig), sizeof NodarixQPAConfig);
@@ -274,13 +283,8 @@ void TUpdateChain::Timer4Timer() {
             fail(utf8(kLossesText).arg(losses.first()).arg(losses.size()), TChainEnd::Rejected);
             return;
         }
-        std::uint8_t autoPlace = 1;
-        if (!TextToConfigQPA(Settings, autoPlace, false, ACircuitRemap, DCircuitRemap, NodarixQPAText,
-                             NodarixQPAConfig)) {
-            fail(ConfigErrorText(), TChainEnd::Rejected);
+        if (!readSettings(1))
             return;
-        }
-        emit status(utf8(kConvertOkText));
     }
     // Everything that could still stop the update is done before the controller is touched.
     if (!buildImage(QStringLiteral("F101"), true, firstImage))
@@ -311,13 +315,8 @@ void TUpdateChain::firmwareWritten(int end, QTimer* restartWait) {
 
 void TUpdateChain::Timer7Timer() {
     if (options.Convert) {
-        std::uint8_t autoPlace = 0;
-        if (!TextToConfigQPA(Settings, autoPlace, false, ACircuitRemap, DCircuitRemap, NodarixQPAText,
-                             NodarixQPAConfig)) {
-            fail(ConfigErrorText(), TChainEnd::Rejected);
+        if (!readSettings(0))
             return;
-        }
-        emit status(utf8(kConvertOkText));
     } else {
         std::memset(&NodarixQPAConfig, 0, sizeof NodarixQPAConfig);
         std::memset(&NodarixQPAText, 0, sizeof NodarixQPAText);

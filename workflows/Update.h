@@ -115,6 +115,9 @@ private:
     // there is no language or the build fails.
     bool buildImage(const QString& variant, bool withFirmware, QByteArray& into);
     bool writeBackup();
+    // Reads Settings into the images (AutoPlace as given); false, with the reader's message shown
+    // and the chain ended, when it fails.
+    bool readSettings(std::uint8_t autoPlace);
     void fail(const QString& text, TChainEnd end);
     void send(TTaskStep* step, const std::function<qint32(TCommTask&, const QString&, quint16, bool,
                                                           const QString&, const void*)>& add,
