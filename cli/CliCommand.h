@@ -48,5 +48,7 @@ struct Registrar {
 
 // Prints a message on stderr (UTF-8, one line).
 void printError(const QString& message);
+// Prints text on stdout (UTF-8, as it stands) and flushes it.
+void printOut(const QString& text);
 
 } // namespace cli

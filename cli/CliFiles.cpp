@@ -1,4 +1,5 @@
 #include "cli/CliFiles.h"
+#include "config/ConfigTextFile.h"
 
 #include "cli/CliCommand.h"
 
@@ -41,6 +42,15 @@ bool writeFile(const QString& path, QByteArrayView data) {
         return false;
     }
     return true;
+}
+
+std::optional<QString> readConfigTextFile(const QString& path, int& exitCode) {
+    const TConfigTextLoad load = LoadConfigTextFile(path);
+    if (!load.Text) {
+        printError(QStringLiteral("nodarix-cli config: cannot read %1").arg(load.Error));
+        exitCode = load.CannotOpen ? kExitFailure : kExitUsage;
+    }
+    return load.Text;
 }
 
 } // namespace cli

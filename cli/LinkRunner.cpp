@@ -36,7 +36,7 @@ void ProgressView::end() {
 }
 
 TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTask&)>& add, void* result,
-                const QString& label) {
+                const QString& label, std::size_t resultSize) {
     TCommTask pool(options.timeoutMs, options.timeoutMs);
     const qint32 id = add(pool);
     ProgressView progress(label);
@@ -44,12 +44,12 @@ TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTa
         TTaskType kind = taskDigiKiv;
         quint8 percent = 0;
         const TStatus status = pool.GetTaskStatus(id, &kind, &percent, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                  nullptr, result);
+                                                  nullptr, result, resultSize);
         if (IsBlockKind(kind) && (status == statProgress || status == STATRESOK))
             progress.show(status == STATRESOK ? 100 : percent);
         if (IsEndStatus(status) || status == statFree) {
             progress.end();
-            return status == statFree ? statResTimeOut : status;
+            return status;
         }
         QThread::msleep(kPollMs);
     }
@@ -65,6 +65,10 @@ int finish(TStatus status) {
     case statResErr:
         printError(StatusText(status));
         return kExitError;
+    case statFree:
+        // The pool knows no such task: the command asked for the wrong one, the controller is not to blame.
+        printError(QStringLiteral("nodarix-cli: internal error: the task pool knows no such task"));
+        return kExitFailure;
     default:
         printError(StatusText(statResTimeOut));
         return kExitTimeOut;

@@ -24,11 +24,13 @@ private:
 };
 
 // add: queues the task on the pool and returns its identifier. result: receives the result bytes
-// of a reading task (may be null). Returns the task's end status.
+// of a reading task (may be null); resultSize: its size, when the caller states it. Returns the task's end status, or statFree when the pool knows
+// no task of that identifier.
 TStatus runTask(const GlobalOptions& options, const std::function<qint32(TCommTask&)>& add, void* result,
-                const QString& label);
+                const QString& label, std::size_t resultSize = kResBuforUnsized);
 
-// The exit code and message for an end status; prints the message on stderr unless it is STATRESOK.
+// The exit code and message for what runTask returned; prints the message on stderr unless it is
+// STATRESOK. statFree is an internal error (exit 1), never a silent controller.
 int finish(TStatus status);
 
 } // namespace cli

@@ -3,16 +3,15 @@
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/ConfigImport.h"
+#include "cli/ConfigTools.h"
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
-#include "config/ConfigTextFile.h"
 #include "config/Records.h"
 
 #include <QFile>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 namespace cli {
 namespace {
@@ -25,6 +24,8 @@ const char kHelp[] =
     "                             [--keep-current --settings FILE --companion FILE] IN\n"
     "                             [--settings-out FILE] [--companion-out FILE] [--write-partial]\n"
     "  nodarix-cli config check --edition qpa|qpb IN\n"
+    "  nodarix-cli config diff [--edition qpa|qpb] A B\n"
+    "  nodarix-cli config graph [--edition qpa|qpb] IN -o OUT.svg|OUT.dot\n"
     "\n"
     "to-text    turns raw images into the configuration text (CR LF line ends), on stdout or into OUT.\n"
     "           QPA: settings 8192 bytes, companion (text variables) 32768 bytes;\n"
@@ -32,22 +33,24 @@ const char kHelp[] =
     "from-text  reads a configuration text into images: from the cleared state, or with --keep-current\n"
     "           added to the given images (their circuits are numbered first by a round trip through\n"
     "           text, as the settings window does; --version/--pcb choose its numbering, default\n"
-    "           V4.1.0 and C). Writes the images asked for when the read succeeds; with --write-partial\n"
+    "           V4.1.0 and C; refused with status 6 when that text would leave their logic out).\n"
+    "           Writes the images asked for when the read succeeds; with --write-partial\n"
     "           also after a failed read (they then hold the part read before the failing line).\n"
     "check      the same read without output files.\n"
+    "diff       reads both texts and lists what differs: settings, circuits (matched by name, so\n"
+    "           renumbering alone is no difference), logic instances (by kind and instance, not by\n"
+    "           cell number), texts and numbers. Exit 0 equal, 1 different, 6 a text is rejected.\n"
+    "graph      draws the logic: instances as boxes, circuits as named nodes, wires from outputs to\n"
+    "           circuits to inputs; SVG laid out, or the graph in DOT for further editing.\n"
+    "Without --edition, diff and graph take the edition from the text's #version line.\n"
     "\n"
     "Text files may have CR LF, LF or mixed line ends and a byte-order mark; without one they are UTF-8,\n"
     "or Windows-1250 when they are not valid UTF-8.\n"
     "Prints \"Konfiguracja OK.\" or the reader's message; on failure also IN:LINE: message on stderr.\n"
     "Exit status: 0 read succeeded, 6 the reader failed, 2 usage error or refused input,\n"
     "1 a file could not be read or written. to-text warns on stderr about every value the text cannot\n"
-    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb).\n";
-
-void printOut(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
+    "carry and exits 6 when it leaves logic out (no macro numbering for --version and --pcb, or\n"
+    "kind codes outside it).\n";
 
 struct Options {
     QString sub;
@@ -70,7 +73,8 @@ struct Options {
 bool parseOptions(const QStringList& args, Options& o) {
     if (args.isEmpty()) {
         printError(
-            QStringLiteral("nodarix-cli config: a sub-command is needed: to-text, from-text, check or import"));
+            QStringLiteral(
+                "nodarix-cli config: a sub-command is needed: to-text, from-text, check, import, diff or graph"));
         return false;
     }
     o.sub = args.first();
@@ -197,16 +201,6 @@ template <class Record> bool saveImage(const QString& path, const Record& record
                                                         static_cast<qsizetype>(sizeof record)));
 }
 
-// The text of a file, read as the settings window reads it.
-std::optional<QString> loadText(const QString& path, int& exitCode) {
-    const TConfigTextLoad load = LoadConfigTextFile(path);
-    if (!load.Text) {
-        printError(QStringLiteral("nodarix-cli config: cannot read %1").arg(load.Error));
-        exitCode = load.CannotOpen ? kExitFailure : kExitUsage;
-    }
-    return load.Text;
-}
-
 struct Qpa {
     using Config = TNodarixQPAConfig;
     using Companion = TNodarixQPAText;
@@ -276,7 +270,7 @@ template <class E> int toText(const Options& o) {
 
 template <class E> int fromText(const Options& o) {
     int rc = kExitOk;
-    const std::optional<QString> text = loadText(o.in, rc);
+    const std::optional<QString> text = readConfigTextFile(o.in, rc);
     if (!text)
         return rc;
     Held<E> held;
@@ -288,9 +282,16 @@ template <class E> int fromText(const Options& o) {
         // window does after a controller read, by a round trip through text. Only configured
         // content, so that no empty-cell line switches the logic to automatic placement and
         // every cell keeps its number.
-        QString base =
-            E::toText(o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version,
-                      o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0), *held.config, true, *held.companion);
+        const QString version = o.version.isEmpty() ? QStringLiteral("V4.1.0") : o.version;
+        const QChar pcb = o.pcb.isEmpty() ? QLatin1Char('C') : o.pcb.at(0);
+        // A round trip that leaves logic out would hand back images without it.
+        const ConfigTextLossReport losses = E::losses(version, pcb, *held.config);
+        if (!losses.logic.isEmpty()) {
+            for (const QString& loss : losses.logic)
+                printError(QStringLiteral("%1: %2").arg(o.settings, loss));
+            return kExitConfig;
+        }
+        QString base = E::toText(version, pcb, *held.config, true, *held.companion);
         std::uint8_t baseAutoPlace = 0;
         if (!E::read(base, baseAutoPlace, false, held.analog, held.digital, *held.companion, *held.config)) {
             const QString message = ConfigErrorText();
@@ -320,6 +321,10 @@ template <class E> int fromText(const Options& o) {
 int runConfig(const QStringList& args, const GlobalOptions&) {
     if (!args.isEmpty() && args.first() == QLatin1String("import"))
         return runConfigImport(args.mid(1));
+    if (!args.isEmpty() && args.first() == QLatin1String("diff"))
+        return runConfigDiff(args.mid(1));
+    if (!args.isEmpty() && args.first() == QLatin1String("graph"))
+        return runConfigGraph(args.mid(1));
     Options o;
     if (!parseOptions(args, o))
         return kExitUsage;
@@ -331,7 +336,7 @@ int runConfig(const QStringList& args, const GlobalOptions&) {
 
 const Registrar registrar({Command{
     QStringLiteral("config"),
-    QStringLiteral("to-text|from-text|check|import ...  convert configuration images and texts offline"),
+    QStringLiteral("to-text|from-text|check|import|diff|graph ...  convert, compare and draw configurations offline"),
     QString::fromUtf8(kHelp) + QStringLiteral("\n") + QString::fromUtf8(kConfigImportHelp),
     runConfig,
 }});

@@ -4,7 +4,6 @@
 #include "config/RawImport.h"
 #include "config/Records.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace cli {
@@ -20,12 +19,6 @@ const char kConfigImportHelp[] =
     "           succeeded.\n";
 
 namespace {
-
-void printOut(const QString& text) {
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 struct ImportOptions {
     QString ndc;
@@ -64,7 +57,7 @@ bool parseImportOptions(const QStringList& args, ImportOptions& o) {
 
 // The status text of a failed import on stdout (as the window's status line shows it), the file on stderr.
 int importFailed(const QString& path, const QString& status) {
-    printOut(status);
+    printOut(status + QLatin1Char('\n'));
     printError(QStringLiteral("nodarix-cli config import: %1 not imported").arg(path));
     return status == RawImportSizeError() ? kExitUsage : kExitFailure;
 }

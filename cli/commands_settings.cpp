@@ -9,7 +9,6 @@
 #include "workflows/SettingsImages.h"
 
 #include <QDir>
-#include <cstdio>
 #include <memory>
 
 namespace cli {
@@ -50,12 +49,6 @@ const char kRestoreHelp[] =
     "bytes than were written (names the image and the first differing offset); 1 the file cannot be\n"
     "read; 2 usage error or a file that breaks the encoding its byte-order mark names; 3, 4, 5 as for\n"
     "backup.\n";
-
-void printOut(const QString& text) {
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 // The raw bytes of an edition's two images as held, with their file names.
 struct RawImages {
@@ -162,7 +155,7 @@ int runBackup(const QStringList& args, const GlobalOptions& options) {
             !writeFile(dir.filePath(asRead.companionName + QStringLiteral(".bin")), asRead.companion))
             return kExitFailure;
     }
-    printOut(chain->ReadBack().Status);
+    printOut(chain->ReadBack().Status + QLatin1Char('\n'));
     if (!chain->ReadBack().Ok) {
         printError(QStringLiteral("%1:%2: %3").arg(out).arg(chain->ReadBack().FailedLine).arg(chain->ReadBack().Status));
         return kExitConfig;
@@ -222,7 +215,7 @@ int runRestore(const QStringList& args, const GlobalOptions& options) {
             return exitCode(end);
     }
     const TTextRead read = TextToImages(*images, edition, *load.Text, append);
-    printOut(read.Status);
+    printOut(read.Status + QLatin1Char('\n'));
     if (!read.Ok) {
         printError(QStringLiteral("%1:%2: %3").arg(in).arg(read.FailedLine).arg(read.Status));
         return kExitConfig;

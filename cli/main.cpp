@@ -28,12 +28,13 @@ void printError(const QString& message) {
     std::fflush(stderr);
 }
 
-namespace {
-
 void printOut(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
 }
+
+namespace {
 
 QString usage() {
     QString text;

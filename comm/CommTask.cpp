@@ -4,9 +4,11 @@ TCommTask::TCommTask(quint32 ConnTimeout, quint32 ReadTimeout)
     : NodarixConnTimeout(ConnTimeout), NodarixReadTimeout(ReadTimeout) {}
 
 TCommTask::~TCommTask() {
-    // One after the other, in creation order: each finishes its current cycle first.
-    for (auto& thread : CommThreads) {
+    // Every worker is asked to end before the first is waited for, so that their last cycles run
+    // side by side: releasing the pool takes as long as the slowest of them, not their sum.
+    for (auto& thread : CommThreads)
         thread->Terminate();
+    for (auto& thread : CommThreads) {
         thread->Join();
         thread.reset();
     }
@@ -81,7 +83,7 @@ qint32 TCommTask::AddTaskHttpOff(const QString& Host, quint16 Port, bool Keep, c
 }
 
 TStatus TCommTask::GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void*, void*, void*, void*,
-                                 bool* ResValD, bool* ResValA, void* ResBufor) {
+                                 bool* ResValD, bool* ResValA, void* ResBufor, std::size_t ResBuforSize) {
     if (ResValD)
         *ResValD = false;
     if (ResValA)
@@ -89,7 +91,7 @@ TStatus TCommTask::GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres
     if (Progres)
         *Progres = 0;
     for (auto& thread : CommThreads) {
-        const TStatus status = thread->GetTaskStatus(Id, TaskType, Progres, ResBufor);
+        const TStatus status = thread->GetTaskStatus(Id, TaskType, Progres, ResBufor, ResBuforSize);
         if (status != statFree)
             return status;
     }

@@ -9,7 +9,7 @@
 class TCommTask {
 public:
     TCommTask(quint32 ConnTimeout, quint32 ReadTimeout);
-    ~TCommTask(); // stops and joins every worker in creation order
+    ~TCommTask(); // stops every worker, then joins them in creation order
     TCommTask(const TCommTask&) = delete;
     TCommTask& operator=(const TCommTask&) = delete;
 
@@ -34,11 +34,12 @@ public:
     qint32 AddTaskHttpOff(const QString& Host, quint16 Port, bool Keep, const QString& Pass);
 
     // ResDigi, ResAnal, ResVar and ResTxt serve only reserved task kinds and are never written;
-    // ResValD and ResValA are set to false when given.
+    // ResValD and ResValA are set to false when given. A caller that states ResBuforSize gets the
+    // result only when the task's result has exactly that size (see TCommThread::GetTaskStatus).
     TStatus GetTaskStatus(qint32 Id, TTaskType* TaskType = nullptr, quint8* Progres = nullptr,
                           void* ResDigi = nullptr, void* ResAnal = nullptr, void* ResVar = nullptr,
                           void* ResTxt = nullptr, bool* ResValD = nullptr, bool* ResValA = nullptr,
-                          void* ResBufor = nullptr);
+                          void* ResBufor = nullptr, std::size_t ResBuforSize = kResBuforUnsized);
 
     void CloseThreads();
 

@@ -2,9 +2,12 @@
 
 #include "comm/TcpClient.h"
 
+#include <QDeadlineTimer>
 
 #include <chrono>
 #include <cstring>
+#include <optional>
+#include <tuple>
 #include <type_traits>
 
 namespace {
@@ -49,6 +52,108 @@ concept ReadingTask = requires(T t) { t.ResBuf; };
 template <typename T>
 concept SavingTask = requires(T t) { t.OutBuf; };
 
+// An exchange, sending included, may take at most the read time-out plus this many milliseconds
+// for each byte it moves (the request and the reply it expects). Each single wait stays bounded by
+// the read time-out too; the overall limit keeps a reply trickled a byte at a time from holding the
+// worker, and a window that releases it, any longer than that.
+constexpr qint64 kExchangeMsPerByte = 1;
+
+template <typename T>
+struct QueueRef {
+    TTaskType kind;
+    TTaskQueue<T> TCommThread::*queue;
+};
+
+// One exchange of a step: the request, what its reply must look like, and which part of a block
+// task it carries out.
+struct Exchange {
+    enum class Part { Whole, ReadStart, Block, WriteEnd };
+    Part part = Part::Whole;
+    QByteArray request;
+    frame::ExpectedReply expected;
+    bool noReply = false; // the restart request: the connection is closed at once after it
+};
+
+template <typename T>
+std::optional<Exchange> planBlockExchange(const T& task, TTaskType kind) {
+    using namespace frame;
+    const BlockKind block = BlockKindOf(kind);
+    const int i = task.Index;
+    if (block.readStart && i < 0)
+        return Exchange{Exchange::Part::ReadStart, BuildRequest(kQpaReadStart, task.PassHash),
+                        {.code = ReplyCode(kQpaReadStart), .headerFaultIsUnknown = true}};
+    if (block.writeEnd && i >= block.blocks)
+        return Exchange{Exchange::Part::WriteEnd, BuildRequest(kSettWriteEnd, task.PassHash),
+                        {.code = kSettWriteEndReply}};
+    if (i < 0 || i >= block.blocks)
+        return std::nullopt; // cannot happen for tasks added through the adding operations
+    const QByteArray address = BlockAddress(static_cast<std::uint32_t>((block.firstBlock + i) * kBlockSize));
+    QByteArray payload = address;
+    if constexpr (SavingTask<T>)
+        payload.append(reinterpret_cast<const char*>(task.OutBuf.data()) + i * kBlockSize, kBlockSize);
+    return Exchange{Exchange::Part::Block, BuildRequest(block.request, task.PassHash, payload),
+                    {.code = ReplyCode(block.request),
+                     .payloadLength = block.reading ? 3 + kBlockSize : 3,
+                     .addressEcho = address}};
+}
+
+// The exchange that the task's next step makes.
+template <typename T>
+std::optional<Exchange> planExchange(const T& task, TTaskType kind) {
+    using namespace frame;
+    if constexpr (kHasProgress<T>) {
+        return planBlockExchange(task, kind);
+    } else if constexpr (std::is_same_v<T, TExtSaveTask>) {
+        return Exchange{Exchange::Part::Whole,
+                        BuildRequest(static_cast<std::uint8_t>(kExtSaveBase + task.No % 4), task.PassHash,
+                                     QByteArray(reinterpret_cast<const char*>(task.OutBuf.data()), kXet16Size)),
+                        {.code = kAck, .acknowledgement = true, .headerFaultIsUnknown = true}};
+    } else if constexpr (std::is_same_v<T, TVersionTask>) {
+        return Exchange{Exchange::Part::Whole, BuildRequest(kVersion, task.PassHash),
+                        {.code = ReplyCode(kVersion), .payloadLength = kVersionSize}};
+    } else if constexpr (std::is_same_v<T, TUpdateTask>) {
+        return Exchange{Exchange::Part::Whole, BuildRequest(kRestart, task.PassHash), {}, true};
+    } else {
+        static_assert(std::is_same_v<T, THttpOnTask> || std::is_same_v<T, THttpOffTask>);
+        const std::uint8_t code = std::is_same_v<T, THttpOnTask> ? kHttpOn : kHttpOff;
+        return Exchange{Exchange::Part::Whole, BuildRequest(code, task.PassHash), {.code = ReplyCode(code)}};
+    }
+}
+
+// What a successful exchange means for the task: its result, its next block and its progress.
+template <typename T>
+TStatus takeReply(T& task, TTaskType kind, const Exchange& x, const QByteArray& reply,
+                  quint8& progres) {
+    using Part = Exchange::Part;
+    if constexpr (kHasProgress<T>) {
+        const BlockKind block = BlockKindOf(kind);
+        switch (x.part) {
+        case Part::ReadStart: // blocks follow
+            task.Index = 0;
+            return statProgress;
+        case Part::WriteEnd:
+            progres = 100;
+            return STATRESOK;
+        default:
+            break;
+        }
+        const int i = task.Index;
+        if constexpr (ReadingTask<T>)
+            std::memcpy(task.ResBuf.data() + i * frame::kBlockSize, reply.constData() + frame::kHeaderSize + 3,
+                        frame::kBlockSize);
+        task.Index = i + 1;
+        progres = static_cast<quint8>((i + 1) * 100 / block.blocks);
+        if (task.Index < block.blocks || block.writeEnd)
+            return statProgress;
+        progres = 100;
+        return STATRESOK;
+    } else {
+        if constexpr (std::is_same_v<T, TVersionTask>)
+            std::memcpy(task.ResBuf.data(), reply.constData() + frame::kHeaderSize, kVersionSize);
+        return STATRESOK;
+    }
+}
+
 } // namespace
 
 TCommThread::TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 ConnTimeout, quint32 ReadTimeout)
@@ -73,17 +178,23 @@ bool TCommThread::TestHostAndPort(const QString& Host, quint16 Port) const {
 }
 
 void TCommThread::CloseThread() {
+    std::lock_guard locker(Lock);
     NodarixTerm.store(true);
     clientConnTimeout.store(10);
     clientReadTimeout.store(10);
-    std::unique_lock locker(Lock);
     wakeUp.notify_all();
 }
 
 void TCommThread::Terminate() {
-    std::unique_lock locker(Lock);
+    std::lock_guard locker(Lock);
     terminateRequested = true;
     wakeUp.notify_all();
+}
+
+void TCommThread::setConnTimeout(quint32 ms) {
+    std::lock_guard locker(Lock);
+    if (!NodarixTerm.load())
+        clientConnTimeout.store(ms);
 }
 
 template <typename T, typename Fill>
@@ -165,9 +276,36 @@ void TCommThread::AddTaskHttpOff(qint32 Id, const QString& Pass) {
     addTask(HttpOffTasks, Id, Pass, [](auto&) {});
 }
 
+// The queues in ascending kind order: the order in which a cycle serves them and a status query
+// searches them. Every walk over the queues goes through this one table.
+constexpr auto TCommThread::queueTable() {
+    return std::tuple{
+        QueueRef<TConfQPASettReadTask>{taskConfQPASettRead, &TCommThread::ConfQPASettReadTasks},
+        QueueRef<TConfQPASettSaveTask>{taskConfQPASettSave, &TCommThread::ConfQPASettSaveTasks},
+        QueueRef<TConfQPATextReadTask>{taskConfQPATextRead, &TCommThread::ConfQPATextReadTasks},
+        QueueRef<TConfQPATextSaveTask>{taskConfQPATextSave, &TCommThread::ConfQPATextSaveTasks},
+        QueueRef<TConfQPBSettReadTask>{taskConfQPBSettRead, &TCommThread::ConfQPBSettReadTasks},
+        QueueRef<TConfQPBSettSaveTask>{taskConfQPBSettSave, &TCommThread::ConfQPBSettSaveTasks},
+        QueueRef<TConfQPBVarsReadTask>{taskConfQPBVarsRead, &TCommThread::ConfQPBVarsReadTasks},
+        QueueRef<TConfQPBVarsSaveTask>{taskConfQPBVarsSave, &TCommThread::ConfQPBVarsSaveTasks},
+        QueueRef<TFlashSaveTask>{taskFlashSave, &TCommThread::FlashSaveTasks},
+        QueueRef<TExtSaveTask>{taskExtSave, &TCommThread::ExtSaveTasks},
+        QueueRef<TVersionTask>{taskVersion, &TCommThread::VersionTasks},
+        QueueRef<TUpdateTask>{taskUpdate, &TCommThread::UpdateTasks},
+        QueueRef<THttpOnTask>{taskHttpOn, &TCommThread::HttpOnTasks},
+        QueueRef<THttpOffTask>{taskHttpOff, &TCommThread::HttpOffTasks},
+    };
+}
+
+// Visits the queues in table order until visit(kind, queue) returns true; returns whether one did.
+template <typename Self, typename Visit>
+bool TCommThread::anyQueue(Self& self, Visit&& visit) {
+    return std::apply([&](const auto&... ref) { return (visit(ref.kind, self.*(ref.queue)) || ...); }, queueTable());
+}
+
 template <typename T>
 bool TCommThread::statusIn(TTaskQueue<T>& queue, TTaskType kind, qint32 id, TTaskType* taskType, quint8* progres,
-                           void* resBufor, TStatus& status) {
+                           void* resBufor, std::size_t resBuforSize, TStatus& status) {
     std::unique_lock locker(Lock);
     for (auto& t : queue) {
         if (t.Id != id || t.Status == statFree)
@@ -182,55 +320,47 @@ bool TCommThread::statusIn(TTaskQueue<T>& queue, TTaskType kind, qint32 id, TTas
         if (IsEndStatus(status))
             t.Status = statFree;
         if constexpr (ReadingTask<T>) {
-            if (status == STATRESOK && resBufor)
-                std::memcpy(resBufor, t.ResBuf.data(), t.ResBuf.size());
+            if (status == STATRESOK && resBufor) {
+                const bool fits = resBuforSize == kResBuforUnsized || resBuforSize == t.ResBuf.size();
+                Q_ASSERT_X(fits, "TCommThread::GetTaskStatus", "the task's result does not fit the caller's buffer");
+                if (fits)
+                    std::memcpy(resBufor, t.ResBuf.data(), t.ResBuf.size());
+            }
         }
         return true;
     }
     return false;
 }
 
-TStatus TCommThread::GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor) {
+TStatus TCommThread::GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor,
+                                   std::size_t ResBuforSize) {
     if (Progres)
         *Progres = 0;
     TStatus status = statFree;
-    // Ascending task kind order, as the worker serves them.
-    statusIn(ConfQPASettReadTasks, taskConfQPASettRead, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPASettSaveTasks, taskConfQPASettSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPATextReadTasks, taskConfQPATextRead, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPATextSaveTasks, taskConfQPATextSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPBSettReadTasks, taskConfQPBSettRead, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPBSettSaveTasks, taskConfQPBSettSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPBVarsReadTasks, taskConfQPBVarsRead, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ConfQPBVarsSaveTasks, taskConfQPBVarsSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(FlashSaveTasks, taskFlashSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(ExtSaveTasks, taskExtSave, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(VersionTasks, taskVersion, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(UpdateTasks, taskUpdate, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(HttpOnTasks, taskHttpOn, Id, TaskType, Progres, ResBufor, status) ||
-        statusIn(HttpOffTasks, taskHttpOff, Id, TaskType, Progres, ResBufor, status);
+    anyQueue(*this, [&](TTaskType kind, auto& queue) {
+        return statusIn(queue, kind, Id, TaskType, Progres, ResBufor, ResBuforSize, status);
+    });
     return status;
 }
 
 int TCommThread::QueueSlots(TTaskType kind) const {
     std::unique_lock locker(Lock);
-    switch (kind) {
-    case taskConfQPASettRead: return int(ConfQPASettReadTasks.size());
-    case taskConfQPASettSave: return int(ConfQPASettSaveTasks.size());
-    case taskConfQPATextRead: return int(ConfQPATextReadTasks.size());
-    case taskConfQPATextSave: return int(ConfQPATextSaveTasks.size());
-    case taskConfQPBSettRead: return int(ConfQPBSettReadTasks.size());
-    case taskConfQPBSettSave: return int(ConfQPBSettSaveTasks.size());
-    case taskConfQPBVarsRead: return int(ConfQPBVarsReadTasks.size());
-    case taskConfQPBVarsSave: return int(ConfQPBVarsSaveTasks.size());
-    case taskFlashSave: return int(FlashSaveTasks.size());
-    case taskExtSave: return int(ExtSaveTasks.size());
-    case taskVersion: return int(VersionTasks.size());
-    case taskUpdate: return int(UpdateTasks.size());
-    case taskHttpOn: return int(HttpOnTasks.size());
-    case taskHttpOff: return int(HttpOffTasks.size());
-    default: return 0;
-    }
+    int count = 0;
+    anyQueue(*this, [&](TTaskType queueKind, const auto& queue) {
+        if (queueKind == kind)
+            count = static_cast<int>(queue.size());
+        return queueKind == kind;
+    });
+    return count;
+}
+
+bool TCommThread::hasWork() const {
+    return anyQueue(*this, [](TTaskType, const auto& queue) {
+        for (const auto& t : queue)
+            if (t.Status == statWait || t.Status == statProgress)
+                return true;
+        return false;
+    });
 }
 
 void TCommThread::replaceClient() {
@@ -241,19 +371,18 @@ void TCommThread::run() {
     replaceClient();
     IdTCPClient->connectToController();
     for (;;) {
-        const bool served = runCycle();
         {
             std::unique_lock locker(Lock);
+            // An idle worker sleeps until a task or the terminate request wakes it. Woken for
+            // termination it ends at once: it has no cycle to finish, and another cycle would only
+            // make a fresh connection attempt.
+            workerSleeping = true;
+            wakeUp.wait(locker, [this] { return terminateRequested || hasWork(); });
+            workerSleeping = false;
             if (terminateRequested)
                 break;
-            // An idle worker sleeps until a task, CloseThread or the terminate request wakes it.
-            if (!served && !hasWork()) {
-                workerSleeping = true;
-                wakeUp.wait(locker);
-                workerSleeping = false;
-                continue;
-            }
         }
+        runCycle();
         if (!NodarixKeep.load())
             endCycleWithoutKeep();
     }
@@ -262,60 +391,38 @@ void TCommThread::run() {
 }
 
 void TCommThread::endCycleWithoutKeep() {
-    clientConnTimeout.store(NodarixTerm ? 10 : 100);
+    setConnTimeout(100);
     IdTCPClient->drop();
-    if (NodarixTerm.load())
-        return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    clientConnTimeout.store(1000);
+    {
+        std::unique_lock locker(Lock);
+        // The pause before reconnecting ends early when the worker is closed or asked to end; a
+        // connection made then would only be closed again unused.
+        const auto stopping = [this] { return NodarixTerm.load() || terminateRequested; };
+        if (wakeUp.wait_for(locker, std::chrono::milliseconds(500), stopping))
+            return;
+        clientConnTimeout.store(1000);
+    }
     IdTCPClient->connectToController();
-    clientConnTimeout.store(NodarixConnTimeout);
+    setConnTimeout(NodarixConnTimeout);
 }
 
-bool TCommThread::hasWork() const {
-    const auto pending = [](const auto& queue) {
-        for (const auto& t : queue)
-            if (t.Status == statWait || t.Status == statProgress)
-                return true;
-        return false;
-    };
-    return pending(ConfQPASettReadTasks) || pending(ConfQPASettSaveTasks) || pending(ConfQPATextReadTasks) ||
-           pending(ConfQPATextSaveTasks) || pending(ConfQPBSettReadTasks) || pending(ConfQPBSettSaveTasks) ||
-           pending(ConfQPBVarsReadTasks) || pending(ConfQPBVarsSaveTasks) || pending(FlashSaveTasks) ||
-           pending(ExtSaveTasks) || pending(VersionTasks) || pending(UpdateTasks) || pending(HttpOnTasks) ||
-           pending(HttpOffTasks);
-}
-
-bool TCommThread::runCycle() {
+void TCommThread::runCycle() {
     if (!NodarixTerm.load() && !IdTCPClient->isOpen())
         IdTCPClient->connectToController();
-
-    bool served = false;
-    served |= serveQueue(ConfQPASettReadTasks, taskConfQPASettRead);
-    served |= serveQueue(ConfQPASettSaveTasks, taskConfQPASettSave);
-    served |= serveQueue(ConfQPATextReadTasks, taskConfQPATextRead);
-    served |= serveQueue(ConfQPATextSaveTasks, taskConfQPATextSave);
-    served |= serveQueue(ConfQPBSettReadTasks, taskConfQPBSettRead);
-    served |= serveQueue(ConfQPBSettSaveTasks, taskConfQPBSettSave);
-    served |= serveQueue(ConfQPBVarsReadTasks, taskConfQPBVarsRead);
-    served |= serveQueue(ConfQPBVarsSaveTasks, taskConfQPBVarsSave);
-    served |= serveQueue(FlashSaveTasks, taskFlashSave);
-    served |= serveQueue(ExtSaveTasks, taskExtSave);
-    served |= serveQueue(VersionTasks, taskVersion);
-    served |= serveQueue(UpdateTasks, taskUpdate);
-    served |= serveQueue(HttpOnTasks, taskHttpOn);
-    served |= serveQueue(HttpOffTasks, taskHttpOff);
-    return served;
+    anyQueue(*this, [this](TTaskType kind, auto& queue) {
+        serveQueue(queue, kind);
+        return false;
+    });
 }
 
 template <typename T>
-bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
+void TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     T* chosen = nullptr;
     {
         std::unique_lock locker(Lock);
         const int slot = ChooseNextSlot(queue, IsBlockKind(kind));
         if (slot < 0)
-            return false;
+            return;
         chosen = &queue[static_cast<std::size_t>(slot)];
         chosen->Status = statProgress;
     }
@@ -325,119 +432,59 @@ bool TCommThread::serveQueue(TTaskQueue<T>& queue, TTaskType kind) {
     if constexpr (kHasProgress<T>)
         chosen->Progres = progres;
     chosen->Status = result;
-    return true;
 }
 
-template <typename T>
-TStatus TCommThread::stepTask(T& task, TTaskType kind, quint8& progres) {
-    using namespace frame;
-    if constexpr (kHasProgress<T>)
-        progres = task.Progres;
-    if (NodarixTerm.load())
-        return statResTimeOut;
+void TCommThread::dropConnection() {
+    setConnTimeout(100);
+    IdTCPClient->drop();
+}
 
-    QByteArray request;
-    ExpectedReply expected;
-    bool closeAfterSend = false;
-
-    // Block kinds: which exchange this step makes.
-    [[maybe_unused]] BlockKind block{};
-    [[maybe_unused]] bool blockExchange = false;
-    if constexpr (kHasProgress<T>) {
-        block = BlockKindOf(kind);
-        const int i = task.Index;
-        if (block.readStart && i < 0) {
-            request = BuildRequest(kQpaReadStart, task.PassHash);
-            expected = {ReplyCode(kQpaReadStart), 0, std::nullopt, false, true};
-        } else if (block.writeEnd && i >= block.blocks) {
-            request = BuildRequest(kSettWriteEnd, task.PassHash);
-            expected = {kSettWriteEndReply, 0, std::nullopt, false, false};
-        } else if (i < 0 || i >= block.blocks) {
-            return statResErr; // cannot happen for tasks added through the adding operations
-        } else {
-            blockExchange = true;
-            const QByteArray address = BlockAddress(static_cast<std::uint32_t>((block.firstBlock + i) * kBlockSize));
-            QByteArray payload = address;
-            if constexpr (SavingTask<T>)
-                payload.append(reinterpret_cast<const char*>(task.OutBuf.data()) + i * kBlockSize, kBlockSize);
-            request = BuildRequest(block.request, task.PassHash, payload);
-            expected = {ReplyCode(block.request), block.reading ? 3 + kBlockSize : 3, address, false, false};
-        }
-    } else if constexpr (std::is_same_v<T, TExtSaveTask>) {
-        request = BuildRequest(static_cast<std::uint8_t>(kExtSaveBase + task.No % 4), task.PassHash,
-                               QByteArray(reinterpret_cast<const char*>(task.OutBuf.data()), kXet16Size));
-        expected = {kAck, 0, std::nullopt, true, true};
-    } else if constexpr (std::is_same_v<T, TVersionTask>) {
-        request = BuildRequest(kVersion, task.PassHash);
-        expected = {ReplyCode(kVersion), kVersionSize, std::nullopt, false, false};
-    } else if constexpr (std::is_same_v<T, TUpdateTask>) {
-        request = BuildRequest(kRestart, task.PassHash);
-        closeAfterSend = true;
-    } else if constexpr (std::is_same_v<T, THttpOnTask>) {
-        request = BuildRequest(kHttpOn, task.PassHash);
-        expected = {ReplyCode(kHttpOn), 0, std::nullopt, false, false};
-    } else {
-        static_assert(std::is_same_v<T, THttpOffTask>);
-        request = BuildRequest(kHttpOff, task.PassHash);
-        expected = {ReplyCode(kHttpOff), 0, std::nullopt, false, false};
-    }
-
-    const auto dropConnection = [this] {
-        clientConnTimeout.store(NodarixTerm ? 10 : 100);
-        IdTCPClient->drop();
-    };
+TStatus TCommThread::exchange(const QByteArray& request, const frame::ExpectedReply& expected, bool noReply,
+                              QByteArray& reply) {
     if (!IdTCPClient->isOpen()) {
         dropConnection();
         return statResTimeOut;
     }
-    if (!IdTCPClient->send(request)) {
+    const qint64 replyBytes = noReply ? 0 : frame::kHeaderSize + expected.payloadLength;
+    const QDeadlineTimer deadline(clientReadTimeout.load() + kExchangeMsPerByte * (request.size() + replyBytes));
+    if (!IdTCPClient->send(request, deadline)) {
         dropConnection();
         return statResTimeOut;
     }
-    if (closeAfterSend) {
+    if (noReply) {
         IdTCPClient->drop();
         return STATRESOK;
     }
-    QByteArray reply;
     QByteArray payload;
-    if (!IdTCPClient->readExact(kHeaderSize, reply)) {
+    if (!IdTCPClient->readExact(frame::kHeaderSize, reply, deadline)) {
         dropConnection();
         return statResTimeOut;
     }
-    const int announced = AnnouncedLength(reply);
-    if (announced > 0) {
-        if (!IdTCPClient->readExact(announced, payload)) {
+    if (const int announced = frame::AnnouncedLength(reply); announced > 0) {
+        if (!IdTCPClient->readExact(announced, payload, deadline)) {
             dropConnection();
             return statResTimeOut;
         }
         reply.append(payload);
     }
-    const Verdict verdict = JudgeReply(reply, expected);
+    const frame::Verdict verdict = frame::JudgeReply(reply, expected);
     if (!verdict.keepConnection)
         dropConnection();
-    if (verdict.status != STATRESOK)
-        return verdict.status;
+    return verdict.status;
+}
 
-    if constexpr (kHasProgress<T>) {
-        const int i = task.Index;
-        if (!blockExchange) {
-            if (i < 0) { // read start done; blocks follow
-                task.Index = 0;
-                return statProgress;
-            }
-            progres = 100; // write end answered
-            return STATRESOK;
-        }
-        if constexpr (ReadingTask<T>)
-            std::memcpy(task.ResBuf.data() + i * kBlockSize, reply.constData() + kHeaderSize + 3, kBlockSize);
-        task.Index = i + 1;
-        progres = static_cast<quint8>((i + 1) * 100 / block.blocks);
-        if (task.Index < block.blocks || block.writeEnd)
-            return statProgress;
-        progres = 100;
-        return STATRESOK;
-    } else if constexpr (std::is_same_v<T, TVersionTask>) {
-        std::memcpy(task.ResBuf.data(), reply.constData() + kHeaderSize, kVersionSize);
-    }
-    return STATRESOK;
+template <typename T>
+TStatus TCommThread::stepTask(T& task, TTaskType kind, quint8& progres) {
+    if constexpr (kHasProgress<T>)
+        progres = task.Progres;
+    if (NodarixTerm.load())
+        return statResTimeOut;
+    const std::optional<Exchange> x = planExchange(task, kind);
+    if (!x)
+        return statResErr;
+    QByteArray reply;
+    const TStatus status = exchange(x->request, x->expected, x->noReply, reply);
+    if (status != STATRESOK)
+        return status;
+    return takeReply(task, kind, *x, reply, progres);
 }

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -39,6 +41,10 @@ int ChooseNextSlot(const TTaskQueue<T>& queue, bool blockKind) {
     return chosen;
 }
 
+// ResBufor's size when the caller does not state it: the buffer holds the result of whatever kind
+// the task turns out to be.
+constexpr std::size_t kResBuforUnsized = SIZE_MAX;
+
 class TCommThread {
 public:
     TCommThread(const QString& Host, quint16 Port, bool Keep, quint32 ConnTimeout, quint32 ReadTimeout);
@@ -70,8 +76,11 @@ public:
     void AddTaskHttpOff(qint32 Id, const QString& Pass);
 
     // Reports the task's status; an end state is reported once, then the slot is free.
-    // ResBufor receives the result bytes of a reading or version task on STATRESOK.
-    TStatus GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor);
+    // ResBufor receives the result bytes of a reading or version task on STATRESOK. A caller that
+    // states ResBuforSize gets them only when it equals the size of the task's result, so that an
+    // identifier mixed up with one of another kind cannot overrun its buffer.
+    TStatus GetTaskStatus(qint32 Id, TTaskType* TaskType, quint8* Progres, void* ResBufor,
+                          std::size_t ResBuforSize = kResBuforUnsized);
 
     // Number of slots (free or not) in the queue of a kind; queues never shrink.
     int QueueSlots(TTaskType kind) const;
@@ -83,12 +92,19 @@ private:
     void addTask(TTaskQueue<T>& queue, qint32 id, const QString& pass, Fill&& fill);
     template <typename T>
     bool statusIn(TTaskQueue<T>& queue, TTaskType kind, qint32 id, TTaskType* taskType, quint8* progres,
-                  void* resBufor, TStatus& status);
-    bool runCycle();
+                  void* resBufor, std::size_t resBuforSize, TStatus& status);
+    static constexpr auto queueTable();
+    template <typename Self, typename Visit>
+    static bool anyQueue(Self& self, Visit&& visit);
+    void runCycle();
     template <typename T>
-    bool serveQueue(TTaskQueue<T>& queue, TTaskType kind);
+    void serveQueue(TTaskQueue<T>& queue, TTaskType kind);
     template <typename T>
     TStatus stepTask(T& task, TTaskType kind, quint8& progres);
+    // Sends the request and reads and judges its reply; drops the connection when the exchange fails.
+    TStatus exchange(const QByteArray& request, const frame::ExpectedReply& expected, bool noReply, QByteArray& reply);
+    void dropConnection();
+    void setConnTimeout(quint32 ms);
     bool hasWork() const;
     void replaceClient();
     void endCycleWithoutKeep();
@@ -104,15 +120,16 @@ public:
 private:
     QElapsedTimer StopWatch;
     std::unique_ptr<TcpClient> IdTCPClient; // created and used only inside the worker thread
-    // Time-outs the client uses; CloseThread lowers them from the caller's thread.
+    // Time-outs the client uses; CloseThread lowers them from the caller's thread (under Lock, so
+    // that the worker never raises them again afterwards).
     std::atomic<quint32> clientConnTimeout;
     std::atomic<quint32> clientReadTimeout;
     // Standard primitives rather than Qt's, so that ThreadSanitizer sees every hand-over.
     mutable std::mutex Lock;
     std::condition_variable wakeUp; // signalled by added tasks, CloseThread and Terminate
     std::thread thread;             // started last, once every field above exists
-    bool terminateRequested = false;
-    bool workerSleeping = false; // guarded by Lock
+    bool terminateRequested = false; // guarded by Lock
+    bool workerSleeping = false;     // guarded by Lock
 
     TTaskQueue<TConfQPASettReadTask> ConfQPASettReadTasks;
     TTaskQueue<TConfQPASettSaveTask> ConfQPASettSaveTasks;

@@ -93,21 +93,29 @@ QList<QHostAddress> ownIPv4Addresses() {
     return own;
 }
 
+QStringList texts(const QList<QHostAddress>& addresses) {
+    QStringList list;
+    for (const QHostAddress& address : addresses)
+        list << address.toString();
+    return list;
+}
+
 std::unique_ptr<QUdpSocket> makeSocket() {
     auto socket = std::make_unique<QUdpSocket>();
     socket->setProxy(QNetworkProxy::NoProxy);
     return socket;
 }
 
-// The listener and the sender share port 7080, so both bind with address reuse.
+// The listener and the senders share port 7080, so all bind with address reuse.
 constexpr auto kBindMode = QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
 
 } // namespace
 
-TCommUdp::TCommUdp(QObject* parent) : QObject(parent), IdUDPServer(makeSocket()), IdUDPClient(makeSocket()) {
-    connect(IdUDPServer.get(), &QUdpSocket::readyRead, this, &TCommUdp::readPending);
+TCommUdp::TCommUdp(QObject* parent) : QObject(parent), IdUDPServer(makeSocket()) {
+    connect(IdUDPServer.get(), &QUdpSocket::readyRead, this, [this] { readPending(*IdUDPServer); });
     // A port that is taken leaves the listener inactive: the scan then finds nothing.
     IdUDPServer->bind(QHostAddress::AnyIPv4, udp::kDiscoveryPort, kBindMode);
+    ownAddressTexts = texts(ownIPv4Addresses());
 }
 
 TCommUdp::~TCommUdp() = default;
@@ -115,14 +123,25 @@ TCommUdp::~TCommUdp() = default;
 void TCommUdp::ScanNodarixs() {
     Nodarixs.clear();
     entryFields.clear();
+    // The previous scan's senders may be delivering a datagram right now (a scan started from an
+    // answer's signal): closed at once, released once that delivery has returned.
+    for (auto& previous : IdUDPClient) {
+        previous->close();
+        previous.release()->deleteLater();
+    }
+    IdUDPClient.clear();
     const QByteArray request = udp::DiscoveryRequest();
-    IdUDPClient->abort();
-    for (const QHostAddress& address : ownIPv4Addresses()) {
+    const QList<QHostAddress> own = ownIPv4Addresses();
+    ownAddressTexts = texts(own);
+    for (const QHostAddress& address : own) {
         // An address from which the broadcast cannot leave is skipped.
-        if (IdUDPClient->bind(address, udp::kDiscoveryPort, kBindMode)) {
-            IdUDPClient->writeDatagram(request, QHostAddress::Broadcast, udp::kDiscoveryPort);
-        }
-        IdUDPClient->abort();
+        auto sender = makeSocket();
+        if (!sender->bind(address, udp::kDiscoveryPort, kBindMode))
+            continue;
+        QUdpSocket& socket = *sender;
+        connect(&socket, &QUdpSocket::readyRead, this, [this, &socket] { readPending(socket); });
+        socket.writeDatagram(request, QHostAddress::Broadcast, udp::kDiscoveryPort);
+        IdUDPClient.push_back(std::move(sender));
     }
 }
 
@@ -137,10 +156,8 @@ QString TCommUdp::GetScanParam(qint32 Index, qint32 Param) const {
 
 void TCommUdp::HandleDatagram(const QByteArray& datagram, const QHostAddress& sender) {
     // Our own broadcast comes back to the listener; it is dropped by its sender address.
-    const QString senderText = QHostAddress(sender.toIPv4Address()).toString();
-    for (const QHostAddress& own : ownIPv4Addresses())
-        if (own.toString() == senderText)
-            return;
+    if (ownAddressTexts.contains(QHostAddress(sender.toIPv4Address()).toString()))
+        return;
     auto fields = udp::ParseDiscoveryAnswer(datagram);
     if (!fields)
         return;
@@ -149,9 +166,9 @@ void TCommUdp::HandleDatagram(const QByteArray& datagram, const QHostAddress& se
     emit answerReceived(ScanCount() - 1);
 }
 
-void TCommUdp::readPending() {
-    while (IdUDPServer->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = IdUDPServer->receiveDatagram();
+void TCommUdp::readPending(QUdpSocket& socket) {
+    while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket.receiveDatagram();
         HandleDatagram(datagram.data(), datagram.senderAddress());
     }
 }

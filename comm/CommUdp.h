@@ -53,11 +53,17 @@ signals:
     void answerReceived(qint32 Index);
 
 private:
-    void readPending();
+    void readPending(QUdpSocket& socket);
 
     std::unique_ptr<QUdpSocket> IdUDPServer;
-    std::unique_ptr<QUdpSocket> IdUDPClient;
+    // One sender per own address, bound to that address and port 7080. Each stays open until the
+    // next scan: an answer sent to that address arrives on its sender rather than on the listener,
+    // and a fast one would be lost if the sender closed right after sending.
+    std::vector<std::unique_ptr<QUdpSocket>> IdUDPClient;
     QStringList Nodarixs;
+    // The own addresses as texts, listed when created and at each scan: the broadcast that comes
+    // back follows a scan, and listing the interfaces for every datagram would cost the UI thread.
+    QStringList ownAddressTexts;
     // The fields of each entry as parsed: a name holding ";" must not shift the address and port.
     std::vector<QStringList> entryFields;
 };

@@ -87,7 +87,7 @@ QByteArray BlockAddress(std::uint32_t address);
 struct ExpectedReply {
     std::uint8_t code = 0;
     int payloadLength = 0;
-    std::optional<QByteArray> addressEcho; // the first three payload bytes
+    std::optional<QByteArray> addressEcho = std::nullopt; // the first three payload bytes
     bool acknowledgement = false;          // argument byte carries the result code
     bool headerFaultIsUnknown = false;     // header mismatch gives statResUnkn instead of statResErr
 };

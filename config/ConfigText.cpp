@@ -363,8 +363,8 @@ LogicEdition editionOf(const TNodarixQPBConfig&) {
 
 // The sections both editions share: version line, settings, logic, circuits and texts.
 template <class Config, class Texts>
-void writeSections(QString& out, qsizetype expectedSize, const char* edition, const QString& version, QChar pcb,
-                   const Config& config, bool OnlyConfigured, const Texts& texts, int textCount) {
+void writeSections(QString& out, qsizetype expectedSize, const char* edition, const QString& version,
+                   QChar pcb, const Config& config, bool OnlyConfigured, const Texts& texts, int textCount) {
     out.reserve(expectedSize);
     out += versionLine(version, edition, pcb);
     writeSettings(out, config);
@@ -378,21 +378,21 @@ void writeSections(QString& out, qsizetype expectedSize, const char* edition, co
 // Everything the text written for `version` and `pcb` cannot carry back: logic cells it leaves out
 // and values of the circuits the logic uses that have no text form.
 template <class Config>
-ConfigTextLossReport textLosses(const QString& version, QChar pcb, const Config& config, const char* edition) {
+ConfigTextLossReport textLosses(const QString& version, QChar pcb, const Config& config,
+                                const char* edition) {
     ConfigTextLossReport report;
-    const LogicTextCoverage coverage = LogicSectionCoverage(logicImage(config), editionOf(config), version, pcb);
+    const LogicTextCoverage coverage =
+        LogicSectionCoverage(logicImage(config), editionOf(config), version, pcb);
     if (!coverage.hasNumbering && coverage.usedCells > 0) {
         report.logic << QStringLiteral("Logika nie trafi do tekstu: dla wersji \"%1\" i płyty \"%2\" brak "
                                        "numeracji makr %3 (komórki z makrami: %4).")
-                            .arg(version, QString(pcb), QLatin1String(edition))
-                            .arg(coverage.usedCells);
+                            .arg(version, QString(pcb), QLatin1String(edition),
+                                 QString::number(coverage.usedCells));
     } else {
         for (int cell : coverage.unwrittenCells)
             report.logic << QStringLiteral("Komórka %1 nie trafi do tekstu: kod makra %2 nie ma odpowiednika "
                                            "w numeracji wersji \"%3\".")
-                                .arg(hex2(cell))
-                                .arg(config.CellType[cell])
-                                .arg(version);
+                                .arg(hex2(cell), QString::number(config.CellType[cell]), version);
     }
     for (int n = 1; n <= Config::kDCircuitCount; ++n) {
         if (!coverage.digitalCircuits[n])
@@ -403,13 +403,15 @@ ConfigTextLossReport textLosses(const QString& version, QChar pcb, const Config&
         const int logic = config.D_CirParam[n] & 0x0F;
         const int x = config.D_CirParam[n] >> 4;
         if (logic > 2)
-            report.circuits << circuit + QStringLiteral(": logiki o wartości %1 nie da się zapisać w tekście; "
-                                                        "po odczycie będzie OR.")
-                                             .arg(logic);
+            report.circuits << circuit +
+                                   QStringLiteral(": logiki o wartości %1 nie da się zapisać w tekście; "
+                                                  "po odczycie będzie OR.")
+                                       .arg(logic);
         if (x > 6)
-            report.circuits << circuit + QStringLiteral(": kodu X o wartości %1 nie da się zapisać w tekście; "
-                                                        "po odczycie nie będzie kodu X.")
-                                             .arg(x);
+            report.circuits << circuit +
+                                   QStringLiteral(": kodu X o wartości %1 nie da się zapisać w tekście; "
+                                                  "po odczycie nie będzie kodu X.")
+                                       .arg(x);
     }
     return report;
 }
@@ -420,11 +422,13 @@ QStringList ConfigTextLossReport::all() const {
     return logic + circuits;
 }
 
-ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb, const TNodarixQPAConfig& config) {
+ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb,
+                                             const TNodarixQPAConfig& config) {
     return textLosses(version, pcb, config, "QPA");
 }
 
-ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb, const TNodarixQPBConfig& config) {
+ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb,
+                                             const TNodarixQPBConfig& config) {
     return textLosses(version, pcb, config, "QPB");
 }
 
@@ -446,7 +450,8 @@ QString ConfigQPAToText(const QString& version, QChar pcb, const TNodarixQPAConf
 QString ConfigQPBToText(const QString& version, QChar pcb, const TNodarixQPBConfig& config,
                         bool OnlyConfigured, const TNodarixQPBVars& vars) {
     QString out;
-    writeSections(out, 256 * 1024, "QPB", version, pcb, config, OnlyConfigured, vars, TNodarixQPBVars::kTextCount);
+    writeSections(out, 256 * 1024, "QPB", version, pcb, config, OnlyConfigured, vars,
+                  TNodarixQPBVars::kTextCount);
     out += QLatin1String("#numer\r\n");
     for (int n = 0; n < TNodarixQPBVars::kNumerCount; ++n) {
         const std::int32_t v = le::GetS32(vars.Var_Numer[n]);

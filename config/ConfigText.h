@@ -28,8 +28,10 @@ struct ConfigTextLossReport {
     QStringList circuits;
     QStringList all() const;
 };
-ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb, const TNodarixQPAConfig& config);
-ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb, const TNodarixQPBConfig& config);
+ConfigTextLossReport ConfigQPATextLossReport(const QString& version, QChar pcb,
+                                             const TNodarixQPAConfig& config);
+ConfigTextLossReport ConfigQPBTextLossReport(const QString& version, QChar pcb,
+                                             const TNodarixQPBConfig& config);
 
 // Readers: fill the image, its companion record and the remap tables. KeepCurrent false starts from
 // the cleared state; true adds the text to what is held and passes over the settings. AutoPlace is

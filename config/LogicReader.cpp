@@ -635,8 +635,8 @@ namespace {
 
 // The string-consuming form: the text read is removed from the front of the caller's text.
 template <class Config>
-bool readAndConsume(QString& text, Config& image, LogicEdition edition, quint8& AutoPlace, TDCircuitRemap& digital,
-                    TACircuitRemap& analog) {
+bool readAndConsume(QString& text, Config& image, LogicEdition edition, quint8& AutoPlace,
+                    TDCircuitRemap& digital, TACircuitRemap& analog) {
     qsizetype pos = 0;
     const bool ok = ReadLogicSection(text, pos, logicImage(image), edition, AutoPlace, digital.DCircuitConns,
                                      analog.ACircuitConns);

@@ -66,8 +66,8 @@ struct LogicTextCoverage {
     std::vector<int> unwrittenCells;
     std::array<bool, 256> digitalCircuits{};
 };
-LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition, const QString& version,
-                                       QChar pcb);
+LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition,
+                                       const QString& version, QChar pcb);
 // The lines of one cell (cell 0 to cellCount - 1) read in the given numbering.
 QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numbering, bool OnlyConfigured);
 

@@ -274,8 +274,8 @@ QString WriteMacroCell(const ConstLogicImage& image, int cell, Numbering numberi
     return out;
 }
 
-LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition, const QString& version,
-                                       QChar pcb) {
+LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEdition edition,
+                                       const QString& version, QChar pcb) {
     LogicTextCoverage coverage;
     coverage.hasNumbering = numberingFor(edition, version, pcb, coverage.numbering);
     for (int c = 0; c < image.cellCount; ++c) {
@@ -296,9 +296,8 @@ LogicTextCoverage LogicSectionCoverage(const ConstLogicImage& image, LogicEditio
                     if (name == QLatin1String("NULL"))
                         return;
                     if (g == PinGroup::DigitalIn || g == PinGroup::DigitalOut) {
-                        const quint8 circuit = cell[(g == PinGroup::DigitalIn ? kCellInputCircuits
-                                                                              : kCellOutputCircuits) +
-                                                    pos];
+                        const quint8 circuit =
+                            cell[(g == PinGroup::DigitalIn ? kCellInputCircuits : kCellOutputCircuits) + pos];
                         if (circuit >= 1 && circuit <= 253)
                             coverage.digitalCircuits[circuit] = true;
                     }

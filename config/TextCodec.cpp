@@ -14,7 +14,6 @@ void appendEscape(QString& out, unsigned byte) {
     out += QLatin1Char(kHexDigits[byte & 0xF]);
 }
 
-
 bool scanNumber(QString& text, std::int32_t& value, int maxDigits, std::int64_t maximum, std::int64_t minimum,
                 bool lenient, bool consume, int base) {
     value = 0;

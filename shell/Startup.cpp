@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
 
 const QString kNoSwitchWarning =
     QStringLiteral("Błąd: uruchomienie programu możliwe tylko z parametrem.\rSzczegóły w instrukcji obsługi.");
@@ -39,13 +42,28 @@ std::unique_ptr<QWidget> CreateMainWindow(const std::vector<SwitchRow>& table, c
     return nullptr;
 }
 
+QStringList StartupParameters(int argc, char** argv) {
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i)
+        parameters.append(QString::fromLocal8Bit(argv[i]));
+    return parameters;
+}
+
 int RunStartup(int argc, char** argv, const std::vector<SwitchRow>& table) {
+    const QStringList parameters = StartupParameters(argc, argv);
     QApplication app(argc, argv);
-    std::unique_ptr<QWidget> window = CreateMainWindow(table, app.arguments().mid(1));
+    std::unique_ptr<QWidget> window = CreateMainWindow(table, parameters);
     // The data module comes after the window, in every case.
     TDataModule1 dataModule;
     if (!window)
         return 0;
     window->show();
+    // For the package test: which window a launcher's command opens, once it is up.
+    if (qEnvironmentVariableIsSet("NODARIX_PRINT_CAPTION")) {
+        QTimer::singleShot(0, &app, [&] {
+            std::puts(window->windowTitle().toUtf8().constData());
+            app.quit();
+        });
+    }
     return app.exec();
 }

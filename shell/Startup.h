@@ -25,6 +25,11 @@ extern const QString kNoSwitchWarning;
 // returns null.
 std::unique_ptr<QWidget> CreateMainWindow(const std::vector<SwitchRow>& table, const QStringList& parameters);
 
+// The command-line parameters (without the program name) exactly as the process received them.
+// Read before the application object exists: that removes the toolkit's own options (-reverse,
+// -style X, -platform X, ...) from the command line, and only the first parameter may count.
+QStringList StartupParameters(int argc, char** argv);
+
 // Runs the tool: chooses the window, creates it and then the data module, shows the window and
 // runs the event loop until it closes. Without a matching switch it shows the warning and ends.
 int RunStartup(int argc, char** argv, const std::vector<SwitchRow>& table);

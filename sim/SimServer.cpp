@@ -13,6 +13,10 @@ namespace sim {
 namespace {
 
 constexpr int kSaveDelayMs = 200;
+// The largest request frame: a header and a 65535-byte payload.
+constexpr qint64 kMaxRequestSize = kHeaderSize + 65535;
+// A connection takes no further request while more reply bytes than this wait to be sent.
+constexpr qint64 kMaxUnsentReplyBytes = 64 * 1024;
 constexpr int kRelistenRetryMs = 100;
 
 bool isBlockReply(std::uint8_t code) {
@@ -74,12 +78,16 @@ void SimServer::acceptPending() {
             continue;
         }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // Input waits in the system's buffers rather than in ours until a request is taken.
+        socket->setReadBufferSize(kMaxRequestSize);
         auto c = std::make_unique<Connection>();
         c->id = m_nextId++;
         c->socket = socket;
         const quint64 id = c->id;
         m_connections[id] = std::move(c);
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, id] { onReadyRead(id); });
+        // Replies sent make room for the requests that wait.
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, id] { onReadyRead(id); });
         // Queued: the socket may report its end from inside a call that is still using it.
         QObject::connect(
             socket, &QTcpSocket::disconnected, socket, [this, id] { onDisconnected(id); },
@@ -108,10 +116,10 @@ void SimServer::onReadyRead(quint64 id) {
     if (it == m_connections.end())
         return;
     Connection& c = *it->second;
-    const QByteArray incoming = c.socket->readAll();
-    if (c.closing)
+    if (c.closing) {
+        c.socket->readAll();
         return;
-    c.buffer.append(incoming);
+    }
     processBuffer(c);
 }
 
@@ -124,7 +132,11 @@ void SimServer::closeConnection(Connection& c) {
 }
 
 void SimServer::processBuffer(Connection& c) {
-    while (!c.closing) {
+    // A controller answers one request at a time. While replies wait unsent above a small limit, no
+    // further request is read: a client that sends without reading meets back-pressure from the
+    // connection instead of growing this process by every reply it does not collect.
+    while (!c.closing && c.socket->bytesToWrite() <= kMaxUnsentReplyBytes) {
+        c.buffer.append(c.socket->read(kMaxRequestSize - c.buffer.size()));
         RequestCut cut = cutRequest(c.buffer);
         if (cut.kind == RequestCut::NeedMore)
             return;

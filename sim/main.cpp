@@ -2,6 +2,7 @@
 // without hardware. Command-line options are read here; SimMemory keeps the images and the state
 // file, SimServer speaks the protocol.
 #include "sim/ExtRecordText.h"
+#include "sim/SimDiscovery.h"
 #include "sim/SimFaults.h"
 #include "sim/SimMemory.h"
 #include "sim/SimServer.h"
@@ -72,6 +73,9 @@ struct Options {
     sim::ServerConfig server;
     bool dumpExt = false;
     std::vector<std::pair<sim::SeedKind, QString>> exports;
+    bool discovery = false;
+    quint16 discoveryPort = sim::kDiscoveryPort;
+    sim::DiscoveryIdentity identity;
 };
 
 QString helpIntro() {
@@ -99,7 +103,16 @@ QString helpIntro() {
         "land there too), QPB settings (65536) and variables (16640), one extension module record per\n"
         "module, the HTTP flag. Everything starts zero-filled. Block addresses must be multiples of 256 "
         "inside\n"
-        "the area; any other address makes the simulator close the connection without a reply.");
+        "the area; any other address makes the simulator close the connection without a reply.\n\n"
+        "Discovery (--discovery): answers every discovery request on UDP port 7080, on all IPv4 addresses,\n"
+        "with a 98-byte answer sent back to the asker only: version text, the first 4 characters of the\n"
+        "build text, edition, serial number and language from the version record, flags 0, --mac, the\n"
+        "netmask of the interface the request arrived on (255.255.255.0 when not known), gateway 0.0.0.0,\n"
+        "--name, the number 0, the TCP port it listens on, the advertised address, name server 0.0.0.0.\n"
+        "The advertised address is --advertise if given, else the --bind address, or, with --bind 0.0.0.0,\n"
+        "the address of the interface the request arrived on. Since the simulator then answers anyone on\n"
+        "the network, --discovery also needs --allow-non-loopback; run it inside a private network\n"
+        "namespace.");
 }
 
 // Parses the command line; on failure returns the message for exit status 2.
@@ -179,9 +192,29 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
         QStringLiteral(
             "Write an image from --state to a raw file and exit (repeatable); KIND as for --seed."),
         QStringLiteral("KIND=FILE"));
+    const QCommandLineOption discovery(
+        QStringLiteral("discovery"),
+        QStringLiteral("Answer discovery requests on UDP port 7080 (see above; needs --allow-non-loopback)."));
+    const QCommandLineOption discoveryPort(
+        QStringLiteral("discovery-port"),
+        QStringLiteral("UDP port for --discovery (default 7080; 0 picks a free port, for tests)."),
+        QStringLiteral("PORT"), QStringLiteral("7080"));
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("Controller name in discovery answers, at most 16 characters "
+                                                 "(default nodarix-sim)."),
+                                  QStringLiteral("TEXT"), QStringLiteral("nodarix-sim"));
+    const QCommandLineOption mac(
+        QStringLiteral("mac"),
+        QStringLiteral("MAC address in discovery answers (default 02-00-00-00-00-01)."),
+        QStringLiteral("XX-XX-XX-XX-XX-XX"), QStringLiteral("02-00-00-00-00-01"));
+    const QCommandLineOption advertise(
+        QStringLiteral("advertise"),
+        QStringLiteral("IPv4 address that discovery answers give (default: see above)."),
+        QStringLiteral("ADDRESS"));
     p.addOptions({help,   port,        bind,   allowNonLoopback, edition,  versionText, pcb,
                   jumper, realization, serial, language,         password, state,       seed,
-                  fault,  restartMs,   log,    showExt,          dumpExt,  exportImage});
+                  fault,  restartMs,   log,    showExt,          dumpExt,  exportImage, discovery,
+                  discoveryPort, name, mac, advertise});
 
     if (!p.parse(arguments))
         return p.errorText();
@@ -234,6 +267,37 @@ std::optional<QString> parseOptions(const QStringList& arguments, Options& o) {
     if (p.isSet(jumper))
         record[7] = 'e';
     o.server.versionRecord = record;
+
+    o.discovery = p.isSet(discovery);
+    const uint discoveryPortValue = p.value(discoveryPort).toUInt(&ok, 10);
+    if (!ok || discoveryPortValue > 65535)
+        return QStringLiteral("--discovery-port \"%1\": expected a number from 0 to 65535")
+            .arg(p.value(discoveryPort));
+    o.discoveryPort = quint16(discoveryPortValue);
+    if (o.discovery && !p.isSet(allowNonLoopback))
+        return QStringLiteral("--discovery answers anyone on the network and would pose as a controller there; "
+                              "add --allow-non-loopback if that is really wanted");
+    // The answer repeats the version record's fields, so it agrees with what the version query says.
+    o.identity.versionText = record.mid(0, 6);
+    o.identity.realization = record.mid(8, 4);
+    o.identity.edition = editionText.toLatin1();
+    o.identity.serial = record.mid(16, 8);
+    o.identity.language = record.mid(24, 2);
+    QByteArray nameRecord(16, '\0');
+    if (!putField(nameRecord, 0, 16, p.value(name), QStringLiteral("name"), &error))
+        return error;
+    o.identity.name = nameRecord;
+    const auto macBytes = sim::parseMac(p.value(mac));
+    if (!macBytes)
+        return QStringLiteral("--mac \"%1\": expected six hexadecimal bytes such as 02-00-00-00-00-01")
+            .arg(p.value(mac));
+    o.identity.mac = *macBytes;
+    if (p.isSet(advertise)) {
+        const QHostAddress address(p.value(advertise));
+        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+            return QStringLiteral("--advertise \"%1\": not an IPv4 address").arg(p.value(advertise));
+        o.identity.advertised = address;
+    }
 
     if (p.isSet(password))
         o.server.passwordHash = sim::passwordHash(p.value(password));
@@ -390,6 +454,17 @@ int main(int argc, char* argv[]) {
     printOut(QStringLiteral("nodarix-sim listening on %1:%2\n").arg(host).arg(server.port()));
     if (options.server.faults.fault != sim::Fault::None)
         printErr(QStringLiteral("fault: %1").arg(options.server.faults.describe()));
+    std::optional<sim::SimDiscovery> discovery;
+    if (options.discovery) {
+        options.identity.tcpPort = server.port();
+        discovery.emplace(options.identity, options.bind);
+        if (!discovery->start(options.discoveryPort, &error)) {
+            printErr(QStringLiteral("cannot answer discovery on UDP port %1: %2").arg(options.discoveryPort).arg(error));
+            server.shutdown();
+            return kExitRuntime;
+        }
+        printErr(QStringLiteral("answering discovery on UDP port %1").arg(discovery->port()));
+    }
 
     const int status = QCoreApplication::exec();
     server.shutdown();

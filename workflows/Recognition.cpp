@@ -56,7 +56,7 @@ TRecognitionChain::TRecognitionChain(TNodarixVersion& NodarixVersion, QObject* p
 }
 
 void TRecognitionChain::Start(const TLinkTarget& target) {
-    VersionStep->Start(target, &TCommTask::AddTaskVersion, &NodarixVersion);
+    VersionStep->Start(target, &TCommTask::AddTaskVersion, &NodarixVersion, sizeof NodarixVersion);
     emit status(QString::fromUtf8(kVersionReadText));
     emit progressPosition(0);
 }

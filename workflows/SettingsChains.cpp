@@ -50,12 +50,22 @@ QString tr8(const char* s) {
     return QString::fromUtf8(s);
 }
 
-void* settingsImage(TSettingsImages& images, int edition) {
-    return edition == kEditionQPA ? static_cast<void*>(&images.NodarixQPAConfig) : &images.NodarixQPBConfig;
+// A held record of an edition, as a read task fills it and a save task sends it.
+struct ImageRef {
+    void* data;
+    std::size_t size;
+};
+
+template <class Record> ImageRef ref(Record& record) {
+    return {&record, sizeof record};
 }
 
-void* companionImage(TSettingsImages& images, int edition) {
-    return edition == kEditionQPA ? static_cast<void*>(&images.NodarixQPAText) : &images.NodarixQPBVars;
+ImageRef settingsImage(TSettingsImages& images, int edition) {
+    return edition == kEditionQPA ? ref(images.NodarixQPAConfig) : ref(images.NodarixQPBConfig);
+}
+
+ImageRef companionImage(TSettingsImages& images, int edition) {
+    return edition == kEditionQPA ? ref(images.NodarixQPAText) : ref(images.NodarixQPBVars);
 }
 
 } // namespace
@@ -78,7 +88,7 @@ void TSettingsReadChain::Start(const TLinkTarget& linkTarget, bool OnlyConfigure
     edition = kEditionNone;
     readBack = {};
     losses.clear();
-    VersionStep->Start(target, &TCommTask::AddTaskVersion, &NodarixVersion);
+    VersionStep->Start(target, &TCommTask::AddTaskVersion, &NodarixVersion, sizeof NodarixVersion);
     emit status(tr8(kVersionReadText));
     emit progressPosition(0);
 }
@@ -96,9 +106,10 @@ void TSettingsReadChain::versionRead() {
     emit progressMaximum(p.maximum);
     emit progressPosition(0);
     SettingsStep->SetProgress(0, p.settingsFactor);
+    const ImageRef settings = settingsImage(images, edition);
     SettingsStep->Start(target,
                         edition == kEditionQPA ? &TCommTask::AddTaskConfQPASettRead : &TCommTask::AddTaskConfQPBSettRead,
-                        settingsImage(images, edition));
+                        settings.data, settings.size);
     emit status(tr8(text::kSettingsRead));
 }
 
@@ -107,9 +118,10 @@ void TSettingsReadChain::settingsRead() {
     emit status(tr8(text::kSettingsReadDone));
     emit progressPosition(p.settingsEnd);
     CompanionStep->SetProgress(p.settingsEnd, p.companionFactor);
+    const ImageRef companion = companionImage(images, edition);
     CompanionStep->Start(target,
                          edition == kEditionQPA ? &TCommTask::AddTaskConfQPATextRead : &TCommTask::AddTaskConfQPBVarsRead,
-                         companionImage(images, edition));
+                         companion.data, companion.size);
     emit status(tr8(p.companionRead));
 }
 
@@ -158,7 +170,7 @@ bool TSettingsWriteChain::Start(const TLinkTarget& linkTarget, int Edition) {
     target = linkTarget;
     edition = Edition;
     const EditionPlan& p = plan(edition);
-    const void* settings = settingsImage(images, edition);
+    const void* settings = settingsImage(images, edition).data;
     SettingsStep->SetProgress(0, p.settingsFactor);
     SettingsStep->Start(target, [this, settings](TCommTask& pool, const QString& host, quint16 port, bool keep,
                                                  const QString& pass) {
@@ -176,7 +188,7 @@ void TSettingsWriteChain::settingsSaved() {
     emit progressPosition(p.settingsEnd);
     emit status(tr8(text::kSettingsWritten));
     emit status(tr8(p.companionWrite));
-    const void* companion = companionImage(images, edition);
+    const void* companion = companionImage(images, edition).data;
     CompanionStep->SetProgress(p.settingsEnd, p.companionFactor);
     CompanionStep->Start(target, [this, companion](TCommTask& pool, const QString& host, quint16 port, bool keep,
                                                    const QString& pass) {

@@ -25,9 +25,11 @@ TTaskStep::TTaskStep(QObject* parent) : QObject(parent), timer(new QTimer(this))
     connect(timer, &QTimer::timeout, this, &TTaskStep::Poll);
 }
 
-void TTaskStep::Start(const TLinkTarget& target, const TQueueTask& queue, void* ResBufor) {
+void TTaskStep::Start(const TLinkTarget& target, const TQueueTask& queue, void* ResBufor,
+                      std::size_t ResBuforSize) {
     pool = target.Pool;
     resBufor = ResBufor;
+    resBuforSize = ResBuforSize;
     Id = queue(pool(), target.Host, target.Port, true, target.Pass);
     timer->start();
 }
@@ -46,7 +48,7 @@ void TTaskStep::Poll() {
     TTaskType kind{};
     quint8 Progres = 0;
     const TStatus status =
-        pool().GetTaskStatus(Id, &kind, &Progres, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, resBufor);
+        pool().GetTaskStatus(Id, &kind, &Progres, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, resBufor, resBuforSize);
     switch (status) {
     case statFree:
     case statWait:

@@ -48,8 +48,9 @@ public:
     }
 
     // Queues the task (Keep true) and starts polling. ResBufor, when given, receives what a reading
-    // task read, at its successful end.
-    void Start(const TLinkTarget& target, const TQueueTask& queue, void* ResBufor = nullptr);
+    // task read (ResBuforSize bytes, the record's size), at its successful end.
+    void Start(const TLinkTarget& target, const TQueueTask& queue, void* ResBufor = nullptr,
+               std::size_t ResBuforSize = kResBuforUnsized);
     void Stop();
     bool Running() const;
 
@@ -68,6 +69,7 @@ private:
     QTimer* timer;
     std::function<TCommTask&()> pool;
     void* resBufor = nullptr;
+    std::size_t resBuforSize = kResBuforUnsized;
     QString failureText;
     int progressBase = 0;
     int progressFactor = 0;

@@ -9,12 +9,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray reply(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QByteArray address = BlockAddress(0x600);
     const ExpectedReply kinds[] = {
-        {ReplyCode(kVersion), 38, std::nullopt, false, false},
-        {ReplyCode(kQpaBlockRead), 259, address, false, false},
-        {ReplyCode(kBlockWrite), 3, address, false, false},
-        {ReplyCode(kQpaReadStart), 0, std::nullopt, false, true},
-        {kAck, 0, std::nullopt, true, true},
-        {kSettWriteEndReply, 0, std::nullopt, false, false},
+        {.code = ReplyCode(kVersion), .payloadLength = 38},
+        {.code = ReplyCode(kQpaBlockRead), .payloadLength = 259, .addressEcho = address},
+        {.code = ReplyCode(kBlockWrite), .payloadLength = 3, .addressEcho = address},
+        {.code = ReplyCode(kQpaReadStart), .headerFaultIsUnknown = true},
+        {.code = kAck, .acknowledgement = true, .headerFaultIsUnknown = true},
+        {.code = kSettWriteEndReply},
     };
     for (const auto& expected : kinds) {
         const Verdict v = JudgeReply(reply, expected);

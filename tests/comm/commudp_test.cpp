@@ -4,7 +4,14 @@
 #include "tests/support/DiscoveryAnswer.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QNetworkInterface>
+#include <QProcess>
+#include <QUdpSocket>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -111,4 +118,61 @@ TEST(CommUdp, OwnBroadcastIsDroppedAndScanEmptiesTheList) {
             GTEST_SKIP() << "a scan would broadcast from " << own.toString().toStdString();
     udp.ScanNodarixs();
     EXPECT_EQ(udp.ScanCount(), 0);
+}
+
+// Moves the calling thread into a network namespace of its own (loopback only) for its lifetime, so
+// that no other test's socket on port 7080 takes the datagrams sent here; back again on destruction.
+class PrivateNetwork {
+public:
+    PrivateNetwork() {
+        original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (original < 0 || ::unshare(CLONE_NEWNET) != 0)
+            return;
+        entered = true;
+        ready = QProcess::execute(QStringLiteral("ip"), {"link", "set", "lo", "up"}) == 0;
+    }
+    ~PrivateNetwork() {
+        if (entered)
+            ::setns(original, CLONE_NEWNET);
+        if (original >= 0)
+            ::close(original);
+    }
+    PrivateNetwork(const PrivateNetwork&) = delete;
+    PrivateNetwork& operator=(const PrivateNetwork&) = delete;
+    bool ready = false;
+
+private:
+    int original = -1;
+    bool entered = false;
+};
+
+// An answer sent to an own address arrives on that address's sender, which stays open after the
+// scan; a new scan started from the answer's signal must not pull that sender away mid-delivery.
+TEST(CommUdp, AnswerToAnOwnAddressAfterAScanAndARescanFromItsSignal) {
+    const PrivateNetwork network;
+    if (!network.ready)
+        GTEST_SKIP() << "no network namespace of its own can be made here (not root, or no ip tool)";
+    TCommUdp udp;
+    udp.ScanNodarixs();
+    int answers = 0;
+    QObject::connect(&udp, &TCommUdp::answerReceived, &udp, [&] {
+        if (++answers == 1)
+            udp.ScanNodarixs();
+    });
+    // 127.0.0.2 is loopback but not an own address as listed, so its answers are not dropped.
+    QUdpSocket controller;
+    ASSERT_TRUE(controller.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    const auto answerAndWait = [&](int expected) {
+        controller.writeDatagram(answer(), QHostAddress::LocalHost, udp::kDiscoveryPort);
+        QDeadlineTimer deadline(5000);
+        while (answers < expected && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    answerAndWait(1);
+    ASSERT_EQ(answers, 1);
+    EXPECT_EQ(udp.ScanCount(), 0) << "the rescan empties the list";
+    answerAndWait(2);
+    ASSERT_EQ(answers, 2);
+    EXPECT_EQ(udp.ScanCount(), 1);
+    EXPECT_EQ(udp.GetScanParam(0, 9), QStringLiteral("Salon"));
 }

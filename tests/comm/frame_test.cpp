@@ -68,11 +68,11 @@ TEST_P(JudgeReplyTable, GivesStatusAndConnectionFate) {
 namespace {
 const QByteArray kVersionPayload(38, 'v');
 const QByteArray kAddr = hex("000600");
-const ExpectedReply kVersionReply{0xBA, 38, std::nullopt, false, false};
-const ExpectedReply kBlockReply{0xB0, 259, kAddr, false, false};
-const ExpectedReply kReadStart{0xBF, 0, std::nullopt, false, true};
-const ExpectedReply kAckReply{0x08, 0, std::nullopt, true, true};
-const ExpectedReply kHttpReply{0xF1, 0, std::nullopt, false, false};
+const ExpectedReply kVersionReply{.code = 0xBA, .payloadLength = 38};
+const ExpectedReply kBlockReply{.code = 0xB0, .payloadLength = 259, .addressEcho = kAddr};
+const ExpectedReply kReadStart{.code = 0xBF, .headerFaultIsUnknown = true};
+const ExpectedReply kAckReply{.code = 0x08, .acknowledgement = true, .headerFaultIsUnknown = true};
+const ExpectedReply kHttpReply{.code = 0xF1};
 QByteArray F(quint8 code, quint8 arg, const QByteArray& p) { return FakeController::frame(code, arg, p); }
 QByteArray withByte(QByteArray b, int at, char v) {
     b[at] = v;

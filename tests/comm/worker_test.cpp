@@ -159,22 +159,76 @@ TEST(Worker, ClosedByPeerAfterReplyFailsNextStepAndReconnects) {
     EXPECT_EQ(controller.connectionCount(), 2);
 }
 
-TEST(Worker, AfterCloseThreadTasksFailWithoutConnecting) {
+class AfterCloseThread : public ::testing::TestWithParam<bool> {};
+
+// Keep = false: CloseThread arrives during the pause between two cycles, after which the worker
+// used to reconnect all the same.
+TEST_P(AfterCloseThread, TasksFailAndNoConnectionIsMade) {
+    const bool keep = GetParam();
     Memory m;
-    TCommThread worker(kHost, m.controller.port(), true, 2000, 2000);
-    worker.AddTaskVersion(1, kPass);
-    while (worker.GetTaskStatus(1, nullptr, nullptr, nullptr) != STATRESOK)
-        QThread::msleep(1);
-    worker.CloseThread();
-    const int connections = m.controller.connectionCount();
-    const int requests = m.controller.requestCount();
-    worker.AddTaskVersion(2, kPass);
-    TStatus s;
-    while ((s = worker.GetTaskStatus(2, nullptr, nullptr, nullptr)) == statWait || s == statProgress)
-        QThread::msleep(1);
-    EXPECT_EQ(s, statResTimeOut);
-    EXPECT_EQ(m.controller.requestCount(), requests);
+    int connections = 0;
+    {
+        TCommThread worker(kHost, m.controller.port(), keep, 2000, 2000);
+        worker.AddTaskVersion(1, kPass);
+        while (worker.GetTaskStatus(1, nullptr, nullptr, nullptr) != STATRESOK)
+            QThread::msleep(1);
+        QThread::msleep(100);
+        worker.CloseThread();
+        connections = m.controller.connectionCount();
+        const int requests = m.controller.requestCount();
+        worker.AddTaskVersion(2, kPass);
+        TStatus s;
+        while ((s = worker.GetTaskStatus(2, nullptr, nullptr, nullptr)) == statWait || s == statProgress)
+            QThread::msleep(1);
+        EXPECT_EQ(s, statResTimeOut);
+        EXPECT_EQ(m.controller.requestCount(), requests);
+    }
+    QThread::msleep(100); // the controller takes a waiting connection within 20 ms
     EXPECT_EQ(m.controller.connectionCount(), connections);
+}
+
+INSTANTIATE_TEST_SUITE_P(Worker, AfterCloseThread, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Keep" : "Reconnect"; });
+
+TEST(Worker, ReplyTrickledPastItsDeadlineIsATimeOut) {
+    // Every byte comes well within the read time-out, the whole reply does not come within the
+    // exchange's deadline (300 ms plus 1 ms for each of its 70 bytes).
+    FakeController trickling([](const QByteArray& r) {
+        FakeMemory memory;
+        FakeController::Reply reply = memory.answer(r);
+        reply.byteIntervalMs = 40;
+        return reply;
+    });
+    TCommTask pool(300, 300);
+    TNodarixVersion version{};
+    QElapsedTimer exchange;
+    exchange.start();
+    EXPECT_EQ(waitEnd(pool, pool.AddTaskVersion(kHost, trickling.port(), true, kPass), &version), statResTimeOut);
+    EXPECT_LT(exchange.elapsed(), 54 * 40);
+    EXPECT_EQ(version.Version[0], 0);
+}
+
+TEST(Worker, ResultGoesOnlyToABufferOfTheStatedSize) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Memory m;
+    m.memory.qpbVars.fill('\x11');
+    TCommTask pool(2000, 2000);
+    const auto poll = [&](qint32 id, void* buffer, std::size_t size) {
+        TStatus s;
+        while ((s = pool.GetTaskStatus(id, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       buffer, size)) == statWait ||
+               s == statProgress)
+            QThread::msleep(1);
+        return s;
+    };
+    TNodarixVersion version{};
+    EXPECT_EQ(poll(pool.AddTaskVersion(kHost, m.controller.port(), true, kPass), &version, sizeof version), STATRESOK);
+    EXPECT_EQ(FieldText(version.Version, 6), QStringLiteral("V4.1.3"));
+    // A caller that takes a 16640-byte read for its version task: its 38-byte buffer stays as it was.
+    const qint32 mixedUp = pool.AddTaskConfQPBVarsRead(kHost, m.controller.port(), true, kPass);
+    QByteArray buffer(kVersionSize + 1024, '\x77');
+    EXPECT_DEBUG_DEATH(EXPECT_EQ(poll(mixedUp, buffer.data(), kVersionSize), STATRESOK), "does not fit");
+    EXPECT_EQ(buffer, QByteArray(kVersionSize + 1024, '\x77'));
 }
 
 TEST(Worker, SilentControllerTimesOutAndUnreachableOneToo) {

@@ -1,6 +1,7 @@
 // The offline "config" command of nodarix-cli, run as a process.
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
+#include "config/MacroCatalogue.h"
 #include "tests/config/populated_config.h"
 #include "tests/support/CliProcess.h"
 
@@ -19,9 +20,7 @@ class ConfigCli : public ::testing::Test {
 protected:
     QTemporaryDir dir;
 
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
@@ -69,6 +68,38 @@ TEST_F(ConfigCli, FromTextWritesTheImagesThatToTextTurnsBackIntoTheSameText) {
              "--settings", path("s.bin"), "--companion", path("c.bin")});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("#version=V4.1.0QPBC\r\n#settings\r\n")));
+}
+
+// to-text still writes the text, but says on stderr what it cannot carry: leaving logic out fails
+// the command (a backup without the logic must not pass), a circuit value without a text form warns.
+TEST_F(ConfigCli, ToTextWarnsAboutWhatTheTextCannotCarry) {
+    auto config = std::make_unique<TNodarixQPBConfig>();
+    auto vars = std::make_unique<TNodarixQPBVars>();
+    ClearRecord(*config);
+    ClearRecord(*vars);
+    config->CellType[0] = static_cast<std::uint8_t>(kindNamed(QLatin1String("BUF")).code(Numbering::QPB));
+    config->Set_Macro[0].InCircuits[0] = 5;
+    config->D_CirParam[5] = 0x04;
+    put("s.bin", bytesOf(*config));
+    put("c.bin", bytesOf(*vars));
+    auto toText = [&](const char* version) {
+        return run({"to-text", "--edition", "qpb", "--version", version, "--pcb", "C", "--settings",
+                    path("s.bin"), "--companion", path("c.bin"), "-o", path("out.ndrx")});
+    };
+
+    CliRun r = toText("V4.0.9");
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_EQ(r.err,
+              QStringLiteral("warning: Logika nie trafi do tekstu: dla wersji \"V4.0.9\" i płyty \"C\" "
+                             "brak numeracji makr QPB (komórki z makrami: 1).\n"));
+    EXPECT_TRUE(get("out.ndrx").startsWith("#version=V4.0.9QPBC\r\n"));
+
+    r = toText("V4.1.0");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              QStringLiteral("warning: Obwód cyfrowy 05: logiki o wartości 4 nie da się zapisać w tekście; "
+                             "po odczycie będzie OR.\n"));
+    EXPECT_TRUE(get("out.ndrx").contains("\tM00:BUF*8-1(I \"d05\")[O]\r\n"));
 }
 
 TEST_F(ConfigCli, LfAndMixedLineEndsAndAByteOrderMarkReadLikeCrLf) {
@@ -162,6 +193,14 @@ TEST_F(ConfigCli, KeepCurrentAddsTheTextToTheGivenImages) {
     EXPECT_EQ(config->CellType[0], 12) << "the added AND2 goes to the lowest empty cell";
     EXPECT_EQ(get("c2.bin").mid(256, 6), QByteArray("second"));
     EXPECT_EQ(get("c2.bin").left(5), QByteArray("first"));
+
+    // Numbering the given images through a text without their logic would drop it: refused.
+    const CliRun lossy =
+        run({"from-text", "--edition", "qpa", "--keep-current", "--pcb", "X", "--settings", path("s.bin"),
+             "--companion", path("c.bin"), path("add.ndrx"), "--settings-out", path("s3.bin")});
+    EXPECT_EQ(lossy.exitCode, 6);
+    EXPECT_TRUE(lossy.err.contains(QStringLiteral("Logika nie trafi do tekstu"))) << lossy.err.toStdString();
+    EXPECT_TRUE(get("s3.bin").isEmpty());
 }
 
 struct UsageCase {

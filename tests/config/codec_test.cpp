@@ -255,18 +255,19 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"-01:00:00", 0, true, -3600}, ParseCase{"+01:00:00", 0, true, 3600},
         ParseCase{"596523:14:07", 0, true, INT32_MAX}, ParseCase{"-596523:14:08", 0, true, INT32_MIN},
         ParseCase{"596523:14:08", 0, false, 0}, ParseCase{"99999999999999999999:00:00", 0, false, 0},
-        ParseCase{"7:30:00", 0, false, 0}, ParseCase{"-7:30:00", 0, false, 0}, ParseCase{"07:60:00", 0, false, 0},
-        ParseCase{"07:30:0", 0, false, 0}, ParseCase{"07:30:00 ", 0, false, 0}, ParseCase{"0x:30:00", 0, false, 0},
-        ParseCase{"--01:00:00", 0, false, 0}, ParseCase{"07:3000", 0, false, 0}, ParseCase{"2.5", 1, true, 2}, ParseCase{"3.5", 1, true, 4},
-        ParseCase{"-2.5", 1, true, -2}, ParseCase{"2.5000001", 1, true, 3}, ParseCase{"2.675", 2, true, 268},
-        ParseCase{"0.125", 2, true, 12}, ParseCase{"1.5", 2, true, 150}, ParseCase{"-12.35", 2, true, -1235},
-        ParseCase{"1.0005", 3, true, 10005}, ParseCase{"1e3", 2, true, 100000}, ParseCase{"+7", 1, true, 7},
-        ParseCase{".5", 2, true, 50}, ParseCase{"2147483647", 1, true, INT32_MAX},
-        ParseCase{"-2147483648", 1, true, INT32_MIN}, ParseCase{"2147483648", 1, false, 0},
-        ParseCase{"21474837", 2, false, 0}, ParseCase{"1e999999999", 1, false, 0},
-        ParseCase{"1e-999999999", 1, true, 0}, ParseCase{"", 1, false, 0}, ParseCase{"1,5", 2, false, 0},
-        ParseCase{"1.5 ", 2, false, 0}, ParseCase{"1.2.3", 2, false, 0}, ParseCase{"e5", 1, false, 0},
-        ParseCase{"x", 9, true, 0}));
+        ParseCase{"7:30:00", 0, false, 0}, ParseCase{"-7:30:00", 0, false, 0},
+        ParseCase{"07:60:00", 0, false, 0}, ParseCase{"07:30:0", 0, false, 0},
+        ParseCase{"07:30:00 ", 0, false, 0}, ParseCase{"0x:30:00", 0, false, 0},
+        ParseCase{"--01:00:00", 0, false, 0}, ParseCase{"07:3000", 0, false, 0}, ParseCase{"2.5", 1, true, 2},
+        ParseCase{"3.5", 1, true, 4}, ParseCase{"-2.5", 1, true, -2}, ParseCase{"2.5000001", 1, true, 3},
+        ParseCase{"2.675", 2, true, 268}, ParseCase{"0.125", 2, true, 12}, ParseCase{"1.5", 2, true, 150},
+        ParseCase{"-12.35", 2, true, -1235}, ParseCase{"1.0005", 3, true, 10005},
+        ParseCase{"1e3", 2, true, 100000}, ParseCase{"+7", 1, true, 7}, ParseCase{".5", 2, true, 50},
+        ParseCase{"2147483647", 1, true, INT32_MAX}, ParseCase{"-2147483648", 1, true, INT32_MIN},
+        ParseCase{"2147483648", 1, false, 0}, ParseCase{"21474837", 2, false, 0},
+        ParseCase{"1e999999999", 1, false, 0}, ParseCase{"1e-999999999", 1, true, 0},
+        ParseCase{"", 1, false, 0}, ParseCase{"1,5", 2, false, 0}, ParseCase{"1.5 ", 2, false, 0},
+        ParseCase{"1.2.3", 2, false, 0}, ParseCase{"e5", 1, false, 0}, ParseCase{"x", 9, true, 0}));
 
 TEST(Codec, ParseValueTakesTheLocaleSeparatorBesideThePoint) {
     std::int32_t v = 0;

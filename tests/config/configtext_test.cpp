@@ -1,5 +1,6 @@
 #include "config/ConfigError.h"
 #include "config/ConfigText.h"
+#include "tests/config/held_config.h"
 #include "tests/config/populated_config.h"
 
 #include <cstring>
@@ -10,32 +11,10 @@ namespace {
 
 const QLatin1String kCrLf("\r\n");
 
-// One held configuration of an edition, as a window keeps it.
-template <class Config, class Companion> struct Held {
-    std::unique_ptr<Config> config = std::make_unique<Config>();
-    std::unique_ptr<Companion> companion = std::make_unique<Companion>();
-    TACircuitRemap analog{};
-    TDCircuitRemap digital{};
-    std::uint8_t autoPlace = 0;
-    Held() { ClearConfiguration(*config, *companion, analog, digital); }
-};
-using HeldQPA = Held<TNodarixQPAConfig, TNodarixQPAText>;
-using HeldQPB = Held<TNodarixQPBConfig, TNodarixQPBVars>;
-
-bool read(HeldQPA& h, const QString& text, bool keepCurrent = false) {
-    return TextToConfigQPA(text, h.autoPlace, keepCurrent, h.analog, h.digital, *h.companion, *h.config);
-}
-bool read(HeldQPB& h, const QString& text, bool keepCurrent = false) {
-    return TextToConfigQPB(text, h.autoPlace, keepCurrent, h.analog, h.digital, *h.companion, *h.config);
-}
-QString write(const HeldQPA& h, bool onlyConfigured = false) {
-    return ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured,
-                           *h.companion);
-}
-QString write(const HeldQPB& h, bool onlyConfigured = false) {
-    return ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), *h.config, onlyConfigured,
-                           *h.companion);
-}
+using testcfg::HeldQPA;
+using testcfg::HeldQPB;
+using testcfg::read;
+using testcfg::write;
 
 QString lines(std::initializer_list<const char*> list) {
     QString out;

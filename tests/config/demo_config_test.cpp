@@ -26,6 +26,11 @@ struct Qpb {
     static QString write(const Config& cfg, const Companion& c) {
         return ConfigQPBToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), cfg, true, c);
     }
+    static QStringList losses(const QString& version, QChar pcb, const Config& cfg) {
+        return ConfigQPBTextLosses(version, pcb, cfg);
+    }
+    static constexpr const char* kVersionWithoutNumbering = "V4.0.9";
+    static constexpr char kBoardWithoutNumbering = 'C';
 };
 
 struct Qpa {
@@ -39,6 +44,11 @@ struct Qpa {
     static QString write(const Config& cfg, const Companion& c) {
         return ConfigQPAToText(QStringLiteral("V4.1.0"), QLatin1Char('C'), cfg, true, c);
     }
+    static QStringList losses(const QString& version, QChar pcb, const Config& cfg) {
+        return ConfigQPATextLosses(version, pcb, cfg);
+    }
+    static constexpr const char* kVersionWithoutNumbering = "V4.1.0";
+    static constexpr char kBoardWithoutNumbering = 'X';
 };
 
 template <class Edition> class DemoConfig : public ::testing::Test {};
@@ -60,6 +70,23 @@ TYPED_TEST(DemoConfig, ReadsAndRoundTrips) {
     ASSERT_TRUE(TypeParam::read(written, autoPlace, analog, digital, *companion, *config));
     EXPECT_EQ(TypeParam::write(*config, *companion), written);
     EXPECT_FALSE(written.contains(QStringLiteral("temp_"))) << "every circuit of the logic is named";
+}
+
+// The demo's text for its own version carries everything; for a version and board without a macro
+// numbering the loss report says that the logic would be left out.
+TYPED_TEST(DemoConfig, LossesAreReportedOnlyWhereTheTextDropsLogic) {
+    auto config = std::make_unique<typename TypeParam::Config>();
+    auto companion = std::make_unique<typename TypeParam::Companion>();
+    TACircuitRemap analog;
+    TDCircuitRemap digital;
+    std::uint8_t autoPlace = 0;
+    ASSERT_TRUE(TypeParam::read(demoText(TypeParam::kFile), autoPlace, analog, digital, *companion, *config));
+    EXPECT_TRUE(TypeParam::losses(QStringLiteral("V4.1.0"), QLatin1Char('C'), *config).isEmpty());
+    const QStringList losses = TypeParam::losses(QLatin1String(TypeParam::kVersionWithoutNumbering),
+                                                 QLatin1Char(TypeParam::kBoardWithoutNumbering), *config);
+    ASSERT_EQ(losses.size(), 1);
+    EXPECT_TRUE(losses.first().startsWith(QStringLiteral("Logika nie trafi do tekstu")))
+        << losses.first().toStdString();
 }
 
 } // namespace

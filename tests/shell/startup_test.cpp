@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,9 +32,18 @@ class SwitchTable : public ::testing::TestWithParam<SwitchCase> {};
 
 } // namespace
 
+// Each row goes the way of the process's own command line: argv as the system hands it over, read
+// by StartupParameters (which start-up calls before the application object can strip options).
 TEST_P(SwitchTable, FirstParameterMatchesExactly) {
     const auto& c = GetParam();
-    EXPECT_EQ(FindSwitchRow(ToolSwitchTable(), c.parameters), c.row);
+    std::vector<QByteArray> words{"nodarix-tool"};
+    for (const QString& p : c.parameters)
+        words.push_back(p.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    EXPECT_EQ(FindSwitchRow(ToolSwitchTable(), StartupParameters(int(words.size()), argv.data())), c.row);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"Extension", {"-x"}, 3}, SwitchCase{"Analyser", {"-a"}, 4},
                       SwitchCase{"OnlyFirstCounts", {"-b", "-x"}, 2}, SwitchCase{"Capitals", {"-X"}, -1},
                       SwitchCase{"Slash", {"/x"}, -1}, SwitchCase{"TrailingBlank", {"-x "}, -1},
-                      SwitchCase{"NoHyphen", {"x"}, -1}, SwitchCase{"SecondOnly", {"", "-a"}, -1}),
+                      SwitchCase{"NoHyphen", {"x"}, -1}, SwitchCase{"SecondOnly", {"", "-a"}, -1},
+                      // Options of the windowing toolkit are parameters like any other.
+                      SwitchCase{"ToolkitOptionFirst", {"-reverse", "-b"}, -1},
+                      SwitchCase{"ToolkitOptionWithValueFirst", {"-style", "fusion", "-x"}, -1},
+                      SwitchCase{"ToolkitOptionSecond", {"-u", "-platform", "offscreen"}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SwitchTable, CaptionsInOrder) {

@@ -50,7 +50,13 @@ FakeController::FakeController(Handler h) : handler(std::move(h)) {
                         changed.wait(lock, [&] { return !gated || allowed > index || stopping.load(); });
                     }
                     const Reply reply = handler(request);
-                    if (!reply.bytes.isEmpty()) {
+                    if (reply.byteIntervalMs > 0) {
+                        for (qsizetype i = 0; i < reply.bytes.size() && !stopping.load(); ++i) {
+                            socket->write(reply.bytes.mid(i, 1));
+                            socket->waitForBytesWritten(1000);
+                            std::this_thread::sleep_for(std::chrono::milliseconds(reply.byteIntervalMs));
+                        }
+                    } else if (!reply.bytes.isEmpty()) {
                         socket->write(reply.bytes);
                         socket->waitForBytesWritten(1000);
                     }

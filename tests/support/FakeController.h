@@ -15,6 +15,7 @@ public:
     struct Reply {
         QByteArray bytes;        // sent as is (may be empty)
         bool closeAfter = false; // close the connection after sending
+        int byteIntervalMs = 0;  // > 0: the reply trickles out one byte at a time, this far apart
     };
     using Handler = std::function<Reply(const QByteArray& request)>;
 

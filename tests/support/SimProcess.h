@@ -40,6 +40,7 @@ public:
     // Sends SIGTERM and waits; returns the exit status, or -1 if it had to be killed or was not running.
     int stop(int timeoutMs = 5000);
     bool running() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 pid() const { return m_process.processId(); }
 
     // Runs the simulator with these arguments to its end (for option errors and --dump-ext).
     struct Finished {

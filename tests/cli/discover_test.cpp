@@ -1,0 +1,102 @@
+// "nodarix-cli discover": usage, a scan nobody answers, and a real scan between two network
+// namespaces joined by a veth pair, with the simulator on the far side.
+#include "tests/support/CliProcess.h"
+#include "tests/support/SimProcess.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DiscoverCli, UsageErrorsSendNothing) {
+    for (const QStringList& args : {QStringList{"--wait", "abc"}, QStringList{"--wait", "0"},
+                                    QStringList{"--wait"}, QStringList{"--everywhere"}}) {
+        const CliRun r = RunCli(QStringList{"discover"} + args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+// In a network namespace of its own: nothing answers, and no other test's datagram can arrive.
+TEST(DiscoverCli, NoAnswerExitsThree) {
+    const QString cli = qEnvironmentVariable("NODARIX_CLI");
+    ASSERT_FALSE(cli.isEmpty()) << "NODARIX_CLI must be set";
+    QProcess run;
+    run.start(QStringLiteral("unshare"),
+              {"-n", "sh", "-c", "ip link set lo up || exit 77; \"$0\" discover --wait 300", cli});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const QByteArray err = run.readAllStandardError();
+    if (run.exitCode() == 77 || (run.exitCode() == 1 && err.contains("unshare")))
+        GTEST_SKIP() << "no network namespace of its own can be made here: " << err.trimmed().toStdString();
+    EXPECT_EQ(run.exitCode(), 3) << err.toStdString();
+    EXPECT_TRUE(run.readAllStandardOutput().isEmpty());
+}
+
+// Runs inside a fresh network namespace ("near"): makes a second one ("far") as a child, joins the
+// two by a veth pair created inside them (never in the namespace the test runs in), starts the
+// simulator in "far" and runs the CLI in "near". Both namespaces have no name and vanish with
+// their last process; the trap ends every process the script started on any way out. Exit 77
+// with a reason on stderr: namespaces or veth links cannot be made here.
+const char kScript[] = R"SH(
+set -u
+sim=$1; cli=$2
+ip link set lo up || { echo "cannot set up the loopback link" >&2; exit 77; }
+unshare -n sleep 60 & far=$!
+simpid=
+cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; kill "$far" 2>/dev/null; wait 2>/dev/null; }
+trap cleanup EXIT
+sleep 0.1
+kill -0 "$far" 2>/dev/null || { echo "cannot create a second network namespace" >&2; exit 77; }
+ip link add ndx-near type veth peer name ndx-far netns "$far" 2>/dev/null ||
+    { echo "cannot create a veth pair (no veth support?)" >&2; exit 77; }
+ip addr add 10.213.0.1/24 dev ndx-near && ip link set ndx-near up &&
+    ip route add default dev ndx-near || exit 1
+nsenter -t "$far" -n sh -c 'ip link set lo up && ip addr add 10.213.0.2/24 dev ndx-far && ip link set ndx-far up' || exit 1
+log=$(mktemp)
+nsenter -t "$far" -n "$sim" --discovery --allow-non-loopback --bind 0.0.0.0 --port 7081 --name E2E-Salon \
+    --mac 00-1A-2B-3C-4D-5E >/dev/null 2>"$log" & simpid=$!
+for _ in $(seq 100); do grep -q "answering discovery" "$log" && break; sleep 0.05; done
+grep -q "answering discovery" "$log" || { cat "$log" >&2; rm -f "$log"; exit 1; }
+rm -f "$log"
+"$cli" discover --wait 1500; echo "exit=$?"
+"$cli" discover --raw --wait 1500; echo "exit=$?"
+)SH";
+
+TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
+    for (const char* tool : {"unshare", "nsenter", "ip"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty() &&
+            QStandardPaths::findExecutable(QLatin1String(tool), {"/usr/sbin", "/sbin"}).isEmpty())
+            GTEST_SKIP() << "no " << tool << " here (util-linux and iproute2 are needed)";
+    const QString cli = qEnvironmentVariable("NODARIX_CLI");
+    ASSERT_FALSE(cli.isEmpty() || SimProcess::executable().isEmpty()) << "NODARIX_CLI and NODARIX_SIM must be set";
+
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), env.value(QStringLiteral("PATH")) + QStringLiteral(":/usr/sbin:/sbin"));
+    run.setProcessEnvironment(env);
+    run.start(QStringLiteral("unshare"), {"-n", "bash", "-c", QString::fromLatin1(kScript), "discover-e2e",
+                                          SimProcess::executable(), cli});
+    ASSERT_TRUE(run.waitForFinished(30000)) << "the namespace run did not end";
+    const QByteArray out = run.readAllStandardOutput();
+    const QByteArray err = run.readAllStandardError();
+    if (run.exitStatus() == QProcess::NormalExit && run.exitCode() == 77)
+        GTEST_SKIP() << "network namespaces cannot be made here: " << err.trimmed().toStdString();
+    if (run.exitCode() != 0 && out.isEmpty())
+        GTEST_SKIP() << "network namespaces cannot be made here (not root?): " << err.trimmed().toStdString();
+    ASSERT_EQ(run.exitCode(), 0) << err.toStdString();
+
+    const QList<QByteArray> lines = out.split('\n');
+    ASSERT_GE(lines.size(), 4) << out.toStdString();
+    // The simulator listens on all addresses, so it advertises the one the request arrived on.
+    EXPECT_EQ(lines.at(0), QByteArray("10.213.0.2\t7081\tE2E-Salon\t00-1A-2B-3C-4D-5E")) << out.toStdString();
+    EXPECT_EQ(lines.at(1), QByteArray("exit=0")) << err.toStdString();
+    EXPECT_EQ(lines.at(2).count(';'), 13);
+    EXPECT_TRUE(lines.at(2).startsWith(QByteArray("V4.1.3;QPA1;QPA;00012345;PL;________;00-1A-2B-3C-4D-5E;"
+                                                  "255.255.255.0;0.0.0.0;E2E-Salon;0;7081;10.213.0.2;")))
+        << lines.at(2).toStdString();
+    EXPECT_EQ(lines.at(3), QByteArray("exit=0"));
+}
+
+} // namespace
