@@ -17,6 +17,11 @@ TLinkTarget ChainTarget::link() {
                        options.host, options.port, options.password};
 }
 
+void ChainTarget::renew() {
+    std::unique_ptr<TCommTask> old = std::move(pool);
+    old.reset();
+}
+
 std::optional<TChainEnd> runChain(TChain& chain, const std::function<bool()>& start) {
     QEventLoop loop;
     std::optional<TChainEnd> end;
@@ -57,6 +62,12 @@ int exitCode(TChainEnd end) {
         return kExitError;
     case TChainEnd::Rejected:
         return kExitConfig;
+    case TChainEnd::NoImage:
+        return kExitFlashBuild;
+    case TChainEnd::Refused:
+        return kExitRefused;
+    case TChainEnd::Failure:
+        break;
     }
     return kExitFailure;
 }

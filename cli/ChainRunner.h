@@ -16,6 +16,8 @@ class ChainTarget {
 public:
     explicit ChainTarget(const GlobalOptions& options);
     TLinkTarget link();
+    // Releases the pool; the next task makes a new one (a controller that restarted).
+    void renew();
 
 private:
     const GlobalOptions& options;

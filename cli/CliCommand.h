@@ -20,6 +20,7 @@ enum ExitCode : int {
     kExitConfig = 6,     // configuration reader failed
     kExitFlashBuild = 7, // flash image could not be built
     kExitVerify = 8,     // what the controller holds differs from what was written
+    kExitRefused = 9,    // the controller cannot be worked on (version, jumper or edition)
 };
 
 // Options that precede the command name and apply to every controller command.

@@ -1,6 +1,7 @@
 // Commands of the flash area: building flash images, and packing and unpacking stored firmware.
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/CliOptions.h"
 #include "flash/FirmwareStore.h"
 #include "flash/FlashImage.h"
 #include "flash/NamedResources.h"
@@ -42,36 +43,6 @@ std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
         return std::nullopt;
     }
     return bytes;
-}
-
-// Options of the form --name VALUE and flags; anything else is an error. Returns false (after
-// printing why) on an unknown option or a missing value.
-struct Options {
-    QHash<QString, QString> values;
-    QStringList flags;
-    QStringList positional;
-};
-
-bool parseOptions(const QStringList& args, const QStringList& valued, const QStringList& flagNames,
-                  Options& out) {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (valued.contains(a)) {
-            if (i + 1 >= args.size()) {
-                printError(QStringLiteral("nodarix-cli: option %1 needs a value").arg(a));
-                return false;
-            }
-            out.values.insert(a, args[++i]);
-        } else if (flagNames.contains(a)) {
-            out.flags += a;
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            printError(QStringLiteral("nodarix-cli: unknown option %1").arg(a));
-            return false;
-        } else {
-            out.positional += a;
-        }
-    }
-    return true;
 }
 
 int flashBuild(const QStringList& args) {

@@ -2,7 +2,9 @@
 
 #include "flash/TextLines.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 void LoadResCfg(const QString& fileName, TResCfg& resCfg) {
@@ -38,4 +40,29 @@ bool SaveResCfg(const QString& fileName, const TResCfg& resCfg) {
                 resCfg.S_Gif[static_cast<std::size_t>(k)].toLocal8Bit() + "\r\n";
     QSaveFile file(fileName);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+QString ResCfgPath(const QString& startDirectory) {
+    return QDir::toNativeSeparators(QDir(startDirectory).filePath(QStringLiteral("Res.txt")));
+}
+
+QString KibLabel(qint64 bytes) {
+    if (bytes <= 0)
+        return QStringLiteral("-");
+    const qint64 kib = bytes % 1024 == 0 ? bytes / 1024 : bytes / 1024 + 1;
+    return QString::number(kib) + QStringLiteral("kBi");
+}
+
+QString SlotFileLabel(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("-");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("-");
+    const QString size = KibLabel(file.size());
+    if (size == QLatin1String("-"))
+        return size;
+    const QString label = size + QLatin1Char(' ') + QFileInfo(path).fileName();
+    constexpr int kLabelWidth = 16;
+    return label.size() > kLabelWidth ? label.left(kLabelWidth) + QStringLiteral("...") : label;
 }

@@ -18,3 +18,15 @@ void ReadResCfg(QByteArrayView text, TResCfg& resCfg);
 
 // Writes all 16 lines, CR LF ended, replacing the file. False when it cannot be written.
 bool SaveResCfg(const QString& fileName, const TResCfg& resCfg);
+
+// The list file "Res.txt" in the directory the tool started in, with the platform's separator.
+QString ResCfgPath(const QString& startDirectory);
+
+// A size or free space in bytes as the windows show it: "-" for 0 (or less); an exact multiple of
+// 1024 as its number of KiB ("4kBi" for 4096); any other size as its whole KiB plus one ("2kBi"
+// for 1500, "1kBi" for 1023).
+QString KibLabel(qint64 bytes);
+
+// The label of a page or picture slot: "-" when the path is empty, the file is missing, unreadable
+// or empty; else the size label, a blank and the file name, cut to 16 characters followed by "...".
+QString SlotFileLabel(const QString& path);

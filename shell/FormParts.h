@@ -22,3 +22,13 @@ inline QString tr8(const char* s) {
 
 // Places a caption above its control: the caption at `row`, the control at `row` + 1.
 void captioned(QGridLayout* grid, int row, int column, const QString& caption, QWidget* field);
+
+// What a window's file dialog asks for.
+struct TFileDialogSpec {
+    bool Save = false;
+    QString Filter;           // "description (*.ext)"
+    QString DefaultExtension; // without the dot
+};
+
+// Shows the file dialog; the chosen file, or empty text when cancelled.
+QString runFileDialog(QWidget* parent, const TFileDialogSpec& spec);

@@ -1,6 +1,7 @@
 #include "sim/SimServer.h"
 
 #include "sim/ExtRecordText.h"
+#include "sim/SimBoot.h"
 #include "sim/SimWire.h"
 
 #include <QTcpSocket>
@@ -218,6 +219,9 @@ SimServer::Result SimServer::handleBlockWrite(Area area, std::uint8_t replyCode,
     const std::uint32_t address = readBe24(payload, 0);
     if (address % kBlockSize != 0 || !m_memory.writeBlock(area, address, payload.mid(kAddressSize)))
         return refusedAddress(area, address);
+    // Block 0 is where every flash image begins; settings and texts lie further up.
+    if (area == Area::Flash && address == 0)
+        m_imageUploaded = true;
     markChanged(false);
     r.reply = Reply{replyCode, 0, payload.left(kAddressSize)};
     r.outcome = QStringLiteral("%1 ok, stored").arg(hex2(replyCode));
@@ -371,6 +375,10 @@ void SimServer::beginRestart() {
     }
     for (QTcpSocket* s : sockets)
         s->abort();
+    if (m_imageUploaded) {
+        m_imageUploaded = false;
+        log(bootUploadedImage(m_memory.area(Area::Flash), m_config.versionRecord));
+    }
     saveNow();
     m_restartTimer.start(m_config.restartMs);
 }

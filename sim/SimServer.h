@@ -99,6 +99,7 @@ private:
     QTimer m_saveTimer;
     bool m_dirty = false;
     bool m_restarting = false;
+    bool m_imageUploaded = false; // a flash image was written since the last restart
 };
 
 } // namespace sim

@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -41,17 +40,6 @@ const char* const kFileNotSaved = "Błąd: nie można zapisać pliku %1";
 } // namespace text
 
 constexpr int kInitialProgressMaximum = 40960;
-
-QString runFileDialog(QWidget* parent, const TFileDialogSpec& spec) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(spec.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(spec.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(spec.Filter);
-    dialog.setDefaultSuffix(spec.DefaultExtension);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
-}
 
 } // namespace
 

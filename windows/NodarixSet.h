@@ -4,6 +4,7 @@
 // switches the controller's HTTP server. The chains themselves live in workflows/; the window
 // binds them to its controls.
 #include "shell/ConnectionPanel.h"
+#include "shell/FormParts.h"
 #include "workflows/SettingsChains.h"
 #include "workflows/SettingsImages.h"
 
@@ -16,13 +17,6 @@ class QGroupBox;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
-
-// What a file dialog of the window asks for.
-struct TFileDialogSpec {
-    bool Save = false;
-    QString Filter;           // "description (*.ext)"
-    QString DefaultExtension; // without the dot
-};
 
 class TfmWindows_Nodarix_Set : public QWidget {
     Q_OBJECT

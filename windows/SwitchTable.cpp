@@ -2,25 +2,19 @@
 
 #include "windows/Analizer.h"
 #include "windows/NodarixSet.h"
+#include "windows/Resources.h"
+#include "windows/Update.h"
 #include "windows/Xetv3Set.h"
 
-namespace {
-
-// Windows whose workflows are not in this build yet open with their caption and frame.
-std::unique_ptr<QWidget> shellWindow(const QString& caption, int width, int height) {
-    auto window = std::make_unique<QWidget>();
-    ApplyWindowFrame(*window, caption, width, height);
-    return window;
-}
-
-} // namespace
+#include <QDir>
 
 std::vector<SwitchRow> ToolSwitchTable() {
-    const QString update = QStringLiteral("Aktualizacja NodaRix-a do wersji %1").arg(QLatin1String(NODARIX_TOOL_VERSION));
+    // The windows are made at start-up, so the working directory is the start-up directory.
     return {
-        {QStringLiteral("-u"), update, [update] { return shellWindow(update, 520, 300); }},
+        {QStringLiteral("-u"), QStringLiteral("Aktualizacja NodaRix-a do wersji %1").arg(QLatin1String(kUpdateVersion)),
+         [] { return std::make_unique<TfmWindows_Update>(QDir::currentPath()); }},
         {QStringLiteral("-r"), QStringLiteral("Zasoby Nodarix-a"),
-         [] { return shellWindow(QStringLiteral("Zasoby Nodarix-a"), 640, 480); }},
+         [] { return std::make_unique<TfmWindows_Resources>(QDir::currentPath()); }},
         {QStringLiteral("-b"), QStringLiteral("Ustawienia nodarix-a"),
          [] { return std::make_unique<TfmWindows_Nodarix_Set>(); }},
         {QStringLiteral("-x"), QStringLiteral("Ustawienia modułu rozszerzeń Xet16"),

@@ -30,7 +30,7 @@ TTaskStep* TChain::AddStep() {
     auto* step = new TTaskStep(this);
     connect(step, &TTaskStep::progress, this, &TChain::progressPosition);
     connect(step, &TTaskStep::failed, this, [this](TStatus failure, const QString& text) {
-        emit status(text);
+        emit status(FailureStatus(text));
         Finish(ChainEndOf(failure));
     });
     steps.push_back(step);

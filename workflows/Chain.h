@@ -16,6 +16,9 @@ enum class TChainEnd {
     Error,        // statResErr
     Unrecognised, // the controller is of neither edition
     Rejected,     // a configuration reader rejected the text
+    NoImage,      // no language, or a flash image could not be built; nothing was sent
+    Refused,      // the controller cannot be worked on (the update's check refused it)
+    Failure,      // a local failure (a file that cannot be written)
 };
 
 TChainEnd ChainEndOf(TStatus failure);
@@ -26,7 +29,7 @@ public:
     explicit TChain(QObject* parent = nullptr);
 
     // Stops every step's timer (a window closing); no end is reported.
-    void Stop();
+    virtual void Stop();
     bool Running() const;
     const std::vector<TTaskStep*>& Steps() const { return steps; }
 
@@ -42,6 +45,8 @@ protected:
     // the failure's status text.
     TTaskStep* AddStep();
     void Finish(TChainEnd end) { emit finished(end); }
+    // The status text shown when a step fails; a chain may add to the step's failure text.
+    virtual QString FailureStatus(const QString& text) const { return text; }
 
 private:
     std::vector<TTaskStep*> steps;

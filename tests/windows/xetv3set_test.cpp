@@ -4,6 +4,7 @@
 #include "tests/support/ApplicationEnvironment.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/SimState.h"
+#include "tests/windows/WindowChecks.h"
 #include "windows/Xetv3Set.h"
 
 #include <QApplication>
@@ -46,38 +47,6 @@ private:
 
 [[maybe_unused]] ::testing::Environment* const kWindowsEnvironment =
     ::testing::AddGlobalTestEnvironment(new WindowsEnvironment);
-
-struct SeenBox {
-    QString text;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers every modal message box that opens while it lives, and remembers what it saw.
-class BoxAnswerer {
-public:
-    BoxAnswerer() {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || box == answered)
-                return;
-            answered = box;
-            boxes.push_back({box->text(), box->icon(), box->standardButtons()});
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        });
-        timer.start();
-    }
-    bool waitForBoxes(std::size_t count, int ms = 10000) {
-        return QTest::qWaitFor([&] { return boxes.size() >= count && !QApplication::activeModalWidget(); },
-                               ms);
-    }
-    std::vector<SeenBox> boxes;
-
-private:
-    QTimer timer;
-    QMessageBox* answered = nullptr;
-};
 
 const QString kNoAnswer = QStringLiteral("Błąd, Nodarix nie odpowiada.");
 const QString kCommError = QStringLiteral("Błąd komunikacji ze Nodarix-em.");
@@ -198,27 +167,7 @@ TEST_F(XetWindow, NothingIsClippedOrOverlapping) {
         window->EditAddress->setText(QStringLiteral("192.168.0.177")); // shown only; nothing is sent here
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/xet16.png")));
     }
-    const QRect client = window->rect();
-    std::vector<std::pair<QWidget*, QRect>> placed;
-    for (QWidget* w : window->findChildren<QWidget*>()) {
-        if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QComboBox*>(w) ||
-                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w)))
-            continue;
-        const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
-        const QString what = w->metaObject()->className() + QStringLiteral(" ") +
-                             (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text() : QString());
-        EXPECT_TRUE(client.contains(r)) << what.toStdString();
-        if (!qobject_cast<QLineEdit*>(w)) { // an edit box scrolls its text; the others must fit it
-            EXPECT_GE(w->width(), w->sizeHint().width()) << what.toStdString();
-        }
-        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << what.toStdString();
-        for (const auto& [other, otherRect] : placed) {
-            EXPECT_FALSE(r.intersects(otherRect))
-                << what.toStdString() << " overlaps " << other->metaObject()->className();
-        }
-        placed.emplace_back(w, r);
-    }
-    EXPECT_GT(placed.size(), 60u);
+    EXPECT_GT(ExpectNothingClippedOrOverlapping(*window), 60u);
 }
 
 // A speed the module's 16-bit field cannot hold is refused before anything is sent.
