@@ -15,9 +15,10 @@ DESTDIR=$root/stage cmake --install "$build" --prefix /usr >"$root/install.log" 
     { cat "$root/install.log" >&2; echo "FAIL: cmake --install" >&2; exit 1; }
 usr=$root/stage/usr
 
-# Launcher -> the caption of the window its command must open.
+# Launcher -> the caption of the window its command must open (the update window names the
+# firmware version the tool carries, not the tool's own version).
 declare -A captions=(
-    [update]="Aktualizacja NodaRix-a do wersji $version"
+    [update]="Aktualizacja NodaRix-a do wersji V4.1.3d"
     [resources]="Zasoby Nodarix-a"
     [settings]="Ustawienia nodarix-a"
     [xet16]="Ustawienia modułu rozszerzeń Xet16"
