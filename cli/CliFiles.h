@@ -12,9 +12,9 @@ namespace cli {
 bool readExactFile(const QString& path, qsizetype size, QByteArray& out);
 // Writes a file atomically: it appears whole or not at all.
 bool writeFile(const QString& path, QByteArrayView data);
-// Reads a configuration text: a byte-order mark chooses the encoding, otherwise UTF-8, which must
-// be valid; LF line ends become CR LF (a lone CR stays, as a character of a field). On failure
-// sets `exitCode` (1 unreadable, 2 not valid text) and returns nothing.
+// Reads a configuration text as the windows do (a byte-order mark honoured, else UTF-8, or
+// Windows-1250 when it is not valid UTF-8; LF line ends become CR LF). On failure prints why, sets
+// `exitCode` (1 unreadable, 2 bytes that break the encoding their mark names) and returns nothing.
 std::optional<QString> readConfigTextFile(const QString& path, int& exitCode);
 
 } // namespace cli

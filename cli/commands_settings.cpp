@@ -10,6 +10,8 @@
 #include "workflows/SettingsImages.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <cstring>
 #include <memory>
 
 namespace cli {
@@ -35,6 +37,7 @@ const char kBackupHelp[] =
 
 const char kRestoreHelp[] =
     "Usage: nodarix-cli [global options] restore FILE.ndrx [--append] [--verify]\n"
+    "       nodarix-cli [global options] restore --images DIR [--verify]\n"
     "\n"
     "Recognises the controller's edition, reads the text file as the settings window's \"Odczytaj\n"
     "konfigurację z pliku\" does and writes the configuration into the controller. Nothing is\n"
@@ -43,6 +46,9 @@ const char kRestoreHelp[] =
     "  --append   read the controller's configuration first and add the file to it, as \"Dołącz\n"
     "             konfigurację z pliku\" does (the file's settings section is not read)\n"
     "  --verify   afterwards read both images back and compare them with what was written\n"
+    "  --images DIR  write the raw images of DIR instead of a text, byte for byte: settings.bin with\n"
+    "             texts.bin (QPA) or vars.bin (QPB), as backup --images and the update's backup\n"
+    "             folder hold them; the controller's edition chooses which, and the sizes must match\n"
     "\n"
     "Text files may have CR LF, LF or mixed line ends and a byte-order mark; without one they are\n"
     "UTF-8, or Windows-1250 when they are not valid UTF-8.\n"
@@ -172,6 +178,57 @@ int runBackup(const QStringList& args, const GlobalOptions& options) {
     return kExitOk;
 }
 
+// The raw images of a backup folder, checked before anything is sent; which pair is written is
+// chosen by the controller's edition once it is known.
+struct RawImagesOnDisk {
+    QString settings, texts, vars; // paths of the files that exist
+
+    bool fill(TSettingsImages& images, int edition, const QString& dir) const {
+        const bool qpb = edition == kEditionQPB;
+        const QString& companion = qpb ? vars : texts;
+        if (companion.isEmpty()) {
+            printError(QStringLiteral("nodarix-cli restore: the controller is %1, but %2 holds no %3")
+                           .arg(qpb ? QStringLiteral("QPB") : QStringLiteral("QPA"), dir,
+                                qpb ? QStringLiteral("vars.bin") : QStringLiteral("texts.bin")));
+            return false;
+        }
+        QByteArray s, c;
+        auto into = [](const QByteArray& bytes, auto& record) { std::memcpy(&record, bytes.constData(), sizeof record); };
+        if (qpb) {
+            if (!readExactFile(settings, sizeof images.NodarixQPBConfig, s) ||
+                !readExactFile(companion, sizeof images.NodarixQPBVars, c))
+                return false;
+            into(s, images.NodarixQPBConfig);
+            into(c, images.NodarixQPBVars);
+        } else {
+            if (!readExactFile(settings, sizeof images.NodarixQPAConfig, s) ||
+                !readExactFile(companion, sizeof images.NodarixQPAText, c))
+                return false;
+            into(s, images.NodarixQPAConfig);
+            into(c, images.NodarixQPAText);
+        }
+        return true;
+    }
+};
+
+std::optional<RawImagesOnDisk> rawImagesOnDisk(const QString& dirPath) {
+    const QDir dir(dirPath);
+    RawImagesOnDisk raw;
+    auto existing = [&dir](const char* name) {
+        const QString path = dir.filePath(QLatin1String(name));
+        return QFileInfo(path).isFile() ? path : QString();
+    };
+    raw.settings = existing("settings.bin");
+    raw.texts = existing("texts.bin");
+    raw.vars = existing("vars.bin");
+    if (raw.settings.isEmpty() || (raw.texts.isEmpty() && raw.vars.isEmpty())) {
+        printError(QStringLiteral("nodarix-cli restore: %1 must hold settings.bin and texts.bin or vars.bin")
+                       .arg(dirPath));
+        return std::nullopt;
+    }
+    return raw;
+}
+
 // The first offset where two images differ, or -1.
 qsizetype firstDifference(const QByteArray& a, const QByteArray& b) {
     const qsizetype n = std::min(a.size(), b.size());
@@ -183,19 +240,28 @@ qsizetype firstDifference(const QByteArray& a, const QByteArray& b) {
 
 int runRestore(const QStringList& args, const GlobalOptions& options) {
     const auto p = parse(QStringLiteral("restore"), args, {QStringLiteral("--append"), QStringLiteral("--verify")},
-                         {}, 1);
+                         {QStringLiteral("--images")}, 1);
     if (!p)
         return kExitUsage;
-    if (p->positional.isEmpty()) {
-        printError(QStringLiteral("nodarix-cli restore: the text file to write is missing"));
+    const QString imagesDir = p->values.value(QStringLiteral("--images"));
+    const bool append = p->flags.contains(QStringLiteral("--append"));
+    if (imagesDir.isEmpty() == p->positional.isEmpty() || (!imagesDir.isEmpty() && append)) {
+        printError(QStringLiteral("nodarix-cli restore: give either a text file (with --append if wanted) or "
+                                  "--images DIR"));
         return kExitUsage;
     }
-    const QString in = p->positional.first();
-    const bool append = p->flags.contains(QStringLiteral("--append"));
-    const TConfigTextLoad load = LoadConfigTextFile(in);
-    if (!load.Text) {
-        printError(QStringLiteral("nodarix-cli restore: cannot read %1").arg(load.Error));
-        return load.CannotOpen ? kExitFailure : kExitUsage;
+    const QString in = imagesDir.isEmpty() ? p->positional.first() : imagesDir;
+    std::optional<QString> text;
+    std::optional<RawImagesOnDisk> raw;
+    if (imagesDir.isEmpty()) {
+        const TConfigTextLoad load = LoadConfigTextFile(in);
+        if (!load.Text) {
+            printError(QStringLiteral("nodarix-cli restore: cannot read %1").arg(load.Error));
+            return load.CannotOpen ? kExitFailure : kExitUsage;
+        }
+        text = load.Text;
+    } else if (!(raw = rawImagesOnDisk(imagesDir))) {
+        return kExitUsage;
     }
 
     ChainTarget target(options);
@@ -215,11 +281,16 @@ int runRestore(const QStringList& args, const GlobalOptions& options) {
         if (const TChainEnd end = reading.run(target, true); end != TChainEnd::Done)
             return exitCode(end);
     }
-    const TTextRead read = TextToImages(*images, edition, *load.Text, append);
-    printOut(read.Status + QLatin1Char('\n'));
-    if (!read.Ok) {
-        printError(QStringLiteral("%1:%2: %3").arg(in).arg(read.FailedLine).arg(read.Status));
-        return kExitConfig;
+    if (raw) {
+        if (!raw->fill(*images, edition, in))
+            return kExitUsage;
+    } else {
+        const TTextRead read = TextToImages(*images, edition, *text, append);
+        printOut(read.Status + QLatin1Char('\n'));
+        if (!read.Ok) {
+            printError(QStringLiteral("%1:%2: %3").arg(in).arg(read.FailedLine).arg(read.Status));
+            return kExitConfig;
+        }
     }
 
     const RawImages sent = rawImages(*images, edition);

@@ -8,6 +8,7 @@
 #include "tests/support/SimProcess.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -121,6 +122,41 @@ TEST_P(SettingsCli, BackupWritesTheTextAndTheRawImagesAndRestoreVerifiesThem) {
     EXPECT_EQ(restore.out, QStringLiteral("Konfiguracja Ok.\n"));
     ASSERT_EQ(empty.stop(), 0);
     EXPECT_EQ(seed.exported(dir, state), std::make_pair(seed.settings, seed.companion));
+}
+
+// The raw images of a backup go back byte for byte, whatever a text could carry of them; a folder
+// with images of the wrong size writes nothing.
+TEST_P(SettingsCli, RestoreOfRawImagesIsByteForByte) {
+    const Populated seed(GetParam().qpb);
+    const QString raw = dir.filePath(QStringLiteral("raw"));
+    ASSERT_TRUE(QDir().mkpath(raw));
+    put(dir, QStringLiteral("raw/settings.bin"), seed.settings);
+    put(dir, seed.qpb ? QStringLiteral("raw/vars.bin") : QStringLiteral("raw/texts.bin"), seed.companion);
+    const QString state = dir.filePath(QStringLiteral("state"));
+    {
+        SimProcess sim({"--edition", seed.qpb ? "QPB" : "QPA", "--state", state});
+        ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
+        const CliRun restore =
+            RunCli(linkTo(sim.host(), sim.port()) + QStringList{"restore", "--images", raw, "--verify"});
+        EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
+        ASSERT_EQ(sim.stop(), 0);
+    }
+    EXPECT_EQ(seed.exported(dir, state), std::make_pair(seed.settings, seed.companion));
+
+    put(dir, QStringLiteral("raw/settings.bin"), seed.settings.left(100));
+    const QString untouched = dir.filePath(QStringLiteral("untouched"));
+    {
+        SimProcess sim({"--edition", seed.qpb ? "QPB" : "QPA", "--state", untouched});
+        ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
+        const CliRun refused = RunCli(linkTo(sim.host(), sim.port()) + QStringList{"restore", "--images", raw});
+        EXPECT_EQ(refused.exitCode, 2) << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("exactly"))) << refused.err.toStdString();
+        ASSERT_EQ(sim.stop(), 0);
+    }
+    // Neither image went out, not even the one of the right size.
+    const auto [settings, companion] = seed.exported(dir, untouched);
+    EXPECT_NE(settings, seed.settings);
+    EXPECT_NE(companion, seed.companion);
 }
 
 // A text compared with a controller lists what a restore of it would change there.
