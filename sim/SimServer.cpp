@@ -290,6 +290,13 @@ bool SimServer::faultApplies(std::uint8_t requestCode) {
     const FaultPlan& plan = m_config.faults;
     if (plan.fault == Fault::None || (plan.onlyCode >= 0 && plan.onlyCode != requestCode))
         return false;
+    if (plan.fault == Fault::PowerCut) {
+        // Counts flash write blocks only; the cut comes once, so that the next upload completes.
+        if (requestCode != kReqFlashWrite || m_powerCut || ++m_faultCounter <= quint64(plan.after) + quint64(plan.value))
+            return false;
+        m_powerCut = true;
+        return true;
+    }
     ++m_faultCounter;
     return m_faultCounter > quint64(plan.after);
 }
@@ -299,6 +306,11 @@ std::optional<SimServer::Result> SimServer::faultInsteadOfRequest(const Connecti
     Result r;
     if (plan.fault == Fault::Silent) {
         r.outcome = QStringLiteral("fault silent: request ignored, no reply");
+        return r;
+    }
+    if (plan.fault == Fault::PowerCut) {
+        r.outcome = QStringLiteral("fault power-cut=%1: block not stored, connection dropped").arg(plan.value);
+        r.close = true;
         return r;
     }
     if (plan.fault == Fault::CloseAfter && c.exchanges > plan.value) {
@@ -316,6 +328,7 @@ void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result
     switch (plan.fault) {
     case Fault::None:
     case Fault::Silent:
+    case Fault::PowerCut:
         break;
     case Fault::CloseAfter:
         if (c.exchanges == plan.value) {
