@@ -32,6 +32,8 @@ QString faultName(Fault f) {
         return QStringLiteral("wrong-code");
     case Fault::Ack:
         return QStringLiteral("ack");
+    case Fault::Refuse:
+        return QStringLiteral("refuse");
     case Fault::PowerCut:
         return QStringLiteral("power-cut");
     }
@@ -86,6 +88,8 @@ bool FaultPlan::parse(const QString& text, QString* error) {
                 return fail(QStringLiteral("close-after needs a count, as in close-after=3"));
             f = Fault::CloseAfter;
             v = *n;
+        } else if (name == QLatin1String("refuse") && !hasArg) {
+            f = Fault::Refuse;
         } else if (name == QLatin1String("power-cut")) {
             const auto n = hasArg ? parseCount(arg, 1 << 30) : std::nullopt;
             if (!n)
@@ -100,7 +104,7 @@ bool FaultPlan::parse(const QString& text, QString* error) {
             v = *n;
         } else {
             return fail(QStringLiteral("unknown fault \"%1\" (known: silent, close-after=N, wrong-address, "
-                                       "wrong-length, wrong-code, ack=N, power-cut=N, fault-after=N, fault-code=HEX)")
+                                       "wrong-length, wrong-code, ack=N, refuse, power-cut=N, fault-after=N, fault-code=HEX)")
                             .arg(item));
         }
         if (fault != Fault::None && (fault != f || value != v))

@@ -361,6 +361,12 @@ void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result
             r.outcome += QStringLiteral("; fault wrong-code: %1").arg(hex2(r.reply->code));
         }
         break;
+    case Fault::Refuse:
+        if (r.reply) {
+            r.reply->argument = isExt ? 0 : 0xFF;
+            r.outcome += QStringLiteral("; fault refuse: argument %1").arg(r.reply->argument);
+        }
+        break;
     case Fault::Ack:
         if (isExt && r.reply) {
             r.reply->argument = std::uint8_t(plan.value);

@@ -96,6 +96,8 @@ QString helpIntro() {
         "  wrong-code        replies carry a wrong code (write end: 0xBC instead of 0xBE)\n"
         "  ack=N             extension module acknowledgement with result N (0 refused, 2 meaningless);\n"
         "                    the record is stored only when the result is 1\n"
+        "  refuse            replies carry a refusal: extension module result 0, any other reply 0xFF\n"
+        "                    in its argument byte\n"
         "  power-cut=N       store and answer N flash write blocks, then drop the connection at the next\n"
         "                    one without storing it; once per run, so a second upload completes\n"
         "  fault-after=N     answer the first N exchanges correctly, fault every later one (counted since\n"
