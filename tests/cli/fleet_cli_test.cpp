@@ -4,6 +4,7 @@
 #include "tests/support/ApplicationEnvironment.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,18 +18,6 @@ namespace {
 
 [[maybe_unused]] ::testing::Environment* const kApplication =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment<QCoreApplication>);
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString put(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    return path;
-}
 
 QString where(const SimProcess& sim) { return QStringLiteral("%1:%2").arg(sim.host()).arg(sim.port()); }
 

@@ -4,6 +4,7 @@
 #include "tests/support/ApplicationEnvironment.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,11 +18,6 @@ namespace {
 
 constexpr int kFlashSize = 524288;
 constexpr int kBlocksBeforeCut = 100;
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The flash area as the simulator's state file holds it (saved when a connection ends).
 QByteArray flashOf(const QTemporaryDir& dir, const QString& state) {
@@ -40,11 +36,7 @@ TEST(PowerCut, TheUploadFailsKeepsTheBlocksReceivedAndASecondUploadCompletes) {
     QByteArray image(kFlashSize, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char((i * 7 + i / 256 + 1) & 0xFF);
-    const QString file = dir.filePath(QStringLiteral("image.bin"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(image) == image.size());
-    }
+    const QString file = put(dir, QStringLiteral("image.bin"), image);
     const QStringList upload{"--host", sim.host(), "--port", QString::number(sim.port()), "--timeout", "1000",
                              "flash-upload", file};
 
