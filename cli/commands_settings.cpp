@@ -4,6 +4,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/ControllerText.h"
+#include "cli/SettingsBackup.h"
 #include "config/ConfigTextFile.h"
 #include "workflows/Recognition.h"
 #include "workflows/SettingsChains.h"
@@ -19,6 +20,8 @@ namespace {
 
 const char kBackupHelp[] =
     "Usage: nodarix-cli [global options] backup -o FILE.ndrx [--all-cells] [--images DIR]\n"
+    "       nodarix-cli [global options] backup --all [--wait MS] -o DIR [--all-cells]\n"
+    "       nodarix-cli [global options] backup --hosts FILE -o DIR [--all-cells]\n"
     "\n"
     "Reads the controller's whole configuration as the settings window does (version, edition from\n"
     "its build text, settings image, texts (QPA) or variables (QPB)), writes it as configuration text\n"
@@ -33,7 +36,21 @@ const char kBackupHelp[] =
     "Exit status: 0 done; 6 the text does not read back, or it cannot carry the whole configuration\n"
     "(a warning names what is missing; the file is written all the same); 1 a file cannot be written;\n"
     "2 usage error; 3, 4, 5 the controller did not answer, answered what was not understood, or\n"
-    "refused (4 also for a controller of neither edition).\n";
+    "refused (4 also for a controller of neither edition).\n"
+    "\n"
+    "Many controllers at once: --all backs up every controller that answers a discovery scan (as\n"
+    "\"discover\" does, listening MS milliseconds, default 2000); --hosts FILE every controller of a\n"
+    "list, one ADDRESS[:PORT] a line (an IPv4 address in full dotted form or a host name; the port\n"
+    "defaults to --port; blank lines and lines starting with # are skipped; a bad or repeated line is\n"
+    "refused with exit 2 before anything is sent, an unreadable list with exit 1). All are read in\n"
+    "parallel into DIR/SERIAL.ndrx, with the raw images in DIR/SERIAL/ (SERIAL is the serial number\n"
+    "of the controller's version record; characters other than letters, digits, - and _ become _,\n"
+    "and a serial met twice gets -2, -3, ...). Status texts go to stderr, each line led by the\n"
+    "controller's ADDRESS:PORT; stdout gets one line per controller as it ends:\n"
+    "ADDRESS:PORT<TAB>SERIAL<TAB>EXIT<TAB>TEXT, and a summary. A controller that fails does not\n"
+    "stop the others.\n"
+    "Exit status: 0 when every controller was backed up; otherwise the highest exit status of any\n"
+    "single controller (as above: 1, 3, 4, 5 or 6); 3 when --all finds no controller.\n";
 
 const char kRestoreHelp[] =
     "Usage: nodarix-cli [global options] restore FILE.ndrx [--append] [--verify]\n"
@@ -57,79 +74,16 @@ const char kRestoreHelp[] =
     "read; 2 usage error or a file that breaks the encoding its byte-order mark names; 3, 4, 5 as for\n"
     "backup.\n";
 
-// The raw bytes of an edition's two images as held, with their file names.
-struct RawImages {
-    QByteArray settings;
-    QByteArray companion;
-    QString companionName; // "texts" or "vars"
-};
-
-RawImages rawImages(const TSettingsImages& images, int edition) {
-    auto bytes = [](const auto& record) {
-        return QByteArray(reinterpret_cast<const char*>(&record), static_cast<qsizetype>(sizeof record));
-    };
-    if (edition == kEditionQPB)
-        return {bytes(images.NodarixQPBConfig), bytes(images.NodarixQPBVars), QStringLiteral("vars")};
-    return {bytes(images.NodarixQPAConfig), bytes(images.NodarixQPAText), QStringLiteral("texts")};
-}
-
-// The controller's configuration read with the window's read chain; asRead holds the images as they
-// came from the controller, before the read-back.
-class ConfigurationRead {
-public:
-    ConfigurationRead(TNodarixVersion& version, TSettingsImages& images) : chain(version, images) {
-        QObject::connect(&chain, &TSettingsReadChain::textReady,
-                         [this, &images] { asRead = rawImages(images, chain.Edition()); });
-    }
-    TChainEnd run(ChainTarget& target, bool onlyConfigured) {
-        return *runChain(chain, [&] {
-            chain.Start(target.link(), onlyConfigured);
-            return true;
-        });
-    }
-
-    TSettingsReadChain chain;
-    RawImages asRead;
-};
-
-// Every option of a command: flags, valued options, and at most `positional` plain arguments.
-struct Parsed {
-    QStringList flags;
-    QMap<QString, QString> values;
-    QStringList positional;
-};
-
-std::optional<Parsed> parse(const QString& command, const QStringList& args, const QStringList& flags,
-                            const QStringList& valued, int positional) {
-    Parsed p;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (flags.contains(a)) {
-            p.flags << a;
-        } else if (valued.contains(a)) {
-            if (i + 1 >= args.size()) {
-                printError(QStringLiteral("nodarix-cli %1: option %2 needs a value").arg(command, a));
-                return std::nullopt;
-            }
-            p.values[a] = args.at(++i);
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            printError(QStringLiteral("nodarix-cli %1: unknown option %2").arg(command, a));
-            return std::nullopt;
-        } else if (p.positional.size() < positional) {
-            p.positional << a;
-        } else {
-            printError(QStringLiteral("nodarix-cli %1: unexpected argument %2").arg(command, a));
-            return std::nullopt;
-        }
-    }
-    return p;
-}
-
 int runBackup(const QStringList& args, const GlobalOptions& options) {
-    const auto p = parse(QStringLiteral("backup"), args, {QStringLiteral("--all-cells")},
-                         {QStringLiteral("-o"), QStringLiteral("--images")}, 0);
+    const auto p = parse(QStringLiteral("backup"), args, {QStringLiteral("--all-cells"), QStringLiteral("--all")},
+                         {QStringLiteral("-o"), QStringLiteral("--images"), QStringLiteral("--hosts"),
+                          QStringLiteral("--wait")},
+                         0);
     if (!p)
         return kExitUsage;
+    if (p->flags.contains(QStringLiteral("--all")) || p->values.contains(QStringLiteral("--hosts")) ||
+        p->values.contains(QStringLiteral("--wait")))
+        return runFleetBackup(*p, options);
     const QString out = p->values.value(QStringLiteral("-o"));
     const QString imagesDir = p->values.value(QStringLiteral("--images"));
     if (out.isEmpty()) {
@@ -145,37 +99,15 @@ int runBackup(const QStringList& args, const GlobalOptions& options) {
     TNodarixVersion version{};
     auto images = std::make_unique<TSettingsImages>();
     ConfigurationRead reading(version, *images);
-    const TChainEnd end = reading.run(target, !p->flags.contains(QStringLiteral("--all-cells")));
+    const TChainEnd end = reading.run(target.link(), !p->flags.contains(QStringLiteral("--all-cells")));
     if (end != TChainEnd::Done && end != TChainEnd::Rejected)
         return exitCode(end);
-    const RawImages& asRead = reading.asRead;
-    const TSettingsReadChain* chain = &reading.chain;
-
-    QString error;
-    if (!SaveConfigTextFile(out, ConfigTextLines(images->Settings), error)) {
-        printError(QStringLiteral("nodarix-cli backup: cannot write %1").arg(error));
-        return kExitFailure;
-    }
-    if (!imagesDir.isEmpty()) {
-        const QDir dir(imagesDir);
-        if (!writeFile(dir.filePath(QStringLiteral("settings.bin")), asRead.settings) ||
-            !writeFile(dir.filePath(asRead.companionName + QStringLiteral(".bin")), asRead.companion))
-            return kExitFailure;
-    }
-    printOut(chain->ReadBack().Status + QLatin1Char('\n'));
-    if (!chain->ReadBack().Ok) {
-        printError(QStringLiteral("%1:%2: %3").arg(out).arg(chain->ReadBack().FailedLine).arg(chain->ReadBack().Status));
-        return kExitConfig;
-    }
-    if (!chain->Losses().isEmpty()) {
-        for (const QString& loss : chain->Losses())
-            printError(QStringLiteral("nodarix-cli backup: warning: %1").arg(loss));
-        printError(QStringLiteral("nodarix-cli backup: %1 does not hold the whole configuration; keep the raw "
-                                  "images (--images) as well")
-                       .arg(out));
-        return kExitConfig;
-    }
-    return kExitOk;
+    const BackupFiles written = writeBackup(reading, *images, out, imagesDir);
+    if (!written.status.isEmpty())
+        printOut(written.status + QLatin1Char('\n'));
+    for (const QString& error : written.errors)
+        printError(QStringLiteral("nodarix-cli backup: %1").arg(error));
+    return written.exitCode;
 }
 
 // The raw images of a backup folder, checked before anything is sent; which pair is written is
@@ -278,7 +210,7 @@ int runRestore(const QStringList& args, const GlobalOptions& options) {
     auto images = std::make_unique<TSettingsImages>();
     if (append) {
         ConfigurationRead reading(version, *images);
-        if (const TChainEnd end = reading.run(target, true); end != TChainEnd::Done)
+        if (const TChainEnd end = reading.run(target.link(), true); end != TChainEnd::Done)
             return exitCode(end);
     }
     if (raw) {
@@ -303,7 +235,7 @@ int runRestore(const QStringList& args, const GlobalOptions& options) {
 
     auto check = std::make_unique<TSettingsImages>();
     ConfigurationRead reading(version, *check);
-    if (const TChainEnd end = reading.run(target, true); end != TChainEnd::Done && end != TChainEnd::Rejected)
+    if (const TChainEnd end = reading.run(target.link(), true); end != TChainEnd::Done && end != TChainEnd::Rejected)
         return exitCode(end);
     const RawImages& held = reading.asRead;
     const struct {
@@ -334,7 +266,7 @@ std::optional<QString> readControllerText(const GlobalOptions& options, int& sta
     TNodarixVersion version{};
     auto images = std::make_unique<TSettingsImages>();
     ConfigurationRead reading(version, *images);
-    const TChainEnd end = reading.run(target, true);
+    const TChainEnd end = reading.run(target.link(), true);
     if (end != TChainEnd::Done && end != TChainEnd::Rejected) {
         status = exitCode(end);
         return std::nullopt;
@@ -348,7 +280,8 @@ namespace {
 
 const Registrar registrar({
     Command{QStringLiteral("backup"),
-            QStringLiteral("-o FILE.ndrx [--all-cells] [--images DIR]  read the whole configuration into a text file"),
+            QStringLiteral("-o FILE.ndrx [--all-cells] [--images DIR] | --all|--hosts FILE -o DIR  read the whole "
+                           "configuration into a text file"),
             QString::fromUtf8(kBackupHelp), runBackup},
     Command{QStringLiteral("restore"),
             QStringLiteral("FILE.ndrx [--append] [--verify]  write a configuration text file into the controller"),

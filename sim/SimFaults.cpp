@@ -32,6 +32,10 @@ QString faultName(Fault f) {
         return QStringLiteral("wrong-code");
     case Fault::Ack:
         return QStringLiteral("ack");
+    case Fault::Refuse:
+        return QStringLiteral("refuse");
+    case Fault::PowerCut:
+        return QStringLiteral("power-cut");
     }
     return QString();
 }
@@ -84,6 +88,14 @@ bool FaultPlan::parse(const QString& text, QString* error) {
                 return fail(QStringLiteral("close-after needs a count, as in close-after=3"));
             f = Fault::CloseAfter;
             v = *n;
+        } else if (name == QLatin1String("refuse") && !hasArg) {
+            f = Fault::Refuse;
+        } else if (name == QLatin1String("power-cut")) {
+            const auto n = hasArg ? parseCount(arg, 1 << 30) : std::nullopt;
+            if (!n)
+                return fail(QStringLiteral("power-cut needs a count of flash blocks, as in power-cut=100"));
+            f = Fault::PowerCut;
+            v = *n;
         } else if (name == QLatin1String("ack")) {
             const auto n = hasArg ? parseCount(arg, 255) : std::nullopt;
             if (!n)
@@ -92,7 +104,7 @@ bool FaultPlan::parse(const QString& text, QString* error) {
             v = *n;
         } else {
             return fail(QStringLiteral("unknown fault \"%1\" (known: silent, close-after=N, wrong-address, "
-                                       "wrong-length, wrong-code, ack=N, fault-after=N, fault-code=HEX)")
+                                       "wrong-length, wrong-code, ack=N, refuse, power-cut=N, fault-after=N, fault-code=HEX)")
                             .arg(item));
         }
         if (fault != Fault::None && (fault != f || value != v))
@@ -107,7 +119,7 @@ QString FaultPlan::describe() const {
     if (fault == Fault::None)
         return QStringLiteral("none");
     QString text = faultName(fault);
-    if (fault == Fault::CloseAfter || fault == Fault::Ack)
+    if (fault == Fault::CloseAfter || fault == Fault::Ack || fault == Fault::PowerCut)
         text += QStringLiteral("=%1").arg(value);
     if (after > 0)
         text += QStringLiteral(", after %1 good exchanges").arg(after);

@@ -294,6 +294,13 @@ bool SimServer::faultApplies(std::uint8_t requestCode) {
     const FaultPlan& plan = m_config.faults;
     if (plan.fault == Fault::None || (plan.onlyCode >= 0 && plan.onlyCode != requestCode))
         return false;
+    if (plan.fault == Fault::PowerCut) {
+        // Counts flash write blocks only; the cut comes once, so that the next upload completes.
+        if (requestCode != kReqFlashWrite || m_powerCut || ++m_faultCounter <= quint64(plan.after) + quint64(plan.value))
+            return false;
+        m_powerCut = true;
+        return true;
+    }
     ++m_faultCounter;
     return m_faultCounter > quint64(plan.after);
 }
@@ -303,6 +310,11 @@ std::optional<SimServer::Result> SimServer::faultInsteadOfRequest(const Connecti
     Result r;
     if (plan.fault == Fault::Silent) {
         r.outcome = QStringLiteral("fault silent: request ignored, no reply");
+        return r;
+    }
+    if (plan.fault == Fault::PowerCut) {
+        r.outcome = QStringLiteral("fault power-cut=%1: block not stored, connection dropped").arg(plan.value);
+        r.close = true;
         return r;
     }
     if (plan.fault == Fault::CloseAfter && c.exchanges > plan.value) {
@@ -320,6 +332,7 @@ void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result
     switch (plan.fault) {
     case Fault::None:
     case Fault::Silent:
+    case Fault::PowerCut:
         break;
     case Fault::CloseAfter:
         if (c.exchanges == plan.value) {
@@ -350,6 +363,12 @@ void SimServer::faultReply(const Connection& c, std::uint8_t requestCode, Result
             r.reply->code = r.reply->code == kRepWriteEnd ? std::uint8_t(kReqWriteEnd + 0x10)
                                                           : std::uint8_t(r.reply->code ^ 0x01);
             r.outcome += QStringLiteral("; fault wrong-code: %1").arg(hex2(r.reply->code));
+        }
+        break;
+    case Fault::Refuse:
+        if (r.reply) {
+            r.reply->argument = isExt ? 0 : 0xFF;
+            r.outcome += QStringLiteral("; fault refuse: argument %1").arg(r.reply->argument);
         }
         break;
     case Fault::Ack:

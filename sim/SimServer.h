@@ -95,6 +95,7 @@ private:
     std::map<quint64, std::unique_ptr<Connection>> m_connections;
     quint64 m_nextId = 1;
     quint64 m_faultCounter = 0; // exchanges that the fault plan's code filter matched, since start
+    bool m_powerCut = false;    // the power-cut fault has happened (it happens once per run)
     QTimer m_restartTimer;
     QTimer m_saveTimer;
     bool m_dirty = false;

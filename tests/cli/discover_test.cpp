@@ -1,9 +1,11 @@
 // "nodarix-cli discover": usage, a scan nobody answers, and a real scan between two network
-// namespaces joined by a veth pair, with the simulator on the far side.
+// namespaces joined by a veth pair, with the simulator on the far side; backup --all across the same pair.
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -35,14 +37,29 @@ TEST(DiscoverCli, NoAnswerExitsThree) {
 }
 
 // scripts/discovery-pair runs, inside a fresh network namespace, the simulator in a second one joined
-// to it by a veth pair, and the CLI on this side; it exits 77 where namespaces cannot be made.
-const char kNearSide[] = R"SH("$0" discover --wait 1500; echo "exit=$?"; "$0" discover --raw --wait 1500; echo "exit=$?")SH";
+// to it by a veth pair, and the near side's commands here; it exits 77 where namespaces cannot be
+// made. The near side runs the CLI's arguments given, or else the two scans.
+const char kNearSide[] = R"SH(
+if [ $# -gt 0 ]; then "$0" "$@"; echo "exit=$?"; exit 0; fi
+"$0" discover --wait 1500; echo "exit=$?"
+"$0" discover --raw --wait 1500; echo "exit=$?"
+)SH";
 
-TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
+// The script's run: its stdout, or why it was skipped.
+struct NamespaceRun {
+    QString skipped;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the script with the CLI's arguments (none: the two scans). Fatal failures end the test.
+void runBetweenNamespaces(const QStringList& cliArguments, NamespaceRun& result) {
     for (const char* tool : {"unshare", "nsenter", "ip"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty() &&
-            QStandardPaths::findExecutable(QLatin1String(tool), {"/usr/sbin", "/sbin"}).isEmpty())
-            GTEST_SKIP() << "no " << tool << " here (util-linux and iproute2 are needed)";
+            QStandardPaths::findExecutable(QLatin1String(tool), {"/usr/sbin", "/sbin"}).isEmpty()) {
+            result.skipped = QStringLiteral("no %1 here (util-linux and iproute2 are needed)").arg(QLatin1String(tool));
+            return;
+        }
     const QString cli = qEnvironmentVariable("NODARIX_CLI");
     ASSERT_FALSE(cli.isEmpty() || SimProcess::executable().isEmpty()) << "NODARIX_CLI and NODARIX_SIM must be set";
 
@@ -51,17 +68,29 @@ TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
     env.insert(QStringLiteral("PATH"), env.value(QStringLiteral("PATH")) + QStringLiteral(":/usr/sbin:/sbin"));
     run.setProcessEnvironment(env);
     run.start(QStringLiteral("unshare"),
-              {"-n", QStringLiteral(NODARIX_SOURCE_DIR "/scripts/discovery-pair"), SimProcess::executable(), "--port",
-               "7081", "--name", "E2E-Salon", "--mac", "00-1A-2B-3C-4D-5E", "--", "sh", "-c",
-               QString::fromLatin1(kNearSide), cli});
+              QStringList{"-n", QStringLiteral(NODARIX_SOURCE_DIR "/scripts/discovery-pair"), SimProcess::executable(),
+                          "--port", "7081", "--name", "E2E-Salon", "--mac", "00-1A-2B-3C-4D-5E", "--", "sh", "-c",
+                          QString::fromLatin1(kNearSide), cli} +
+                  cliArguments);
     ASSERT_TRUE(run.waitForFinished(30000)) << "the namespace run did not end";
-    const QByteArray out = run.readAllStandardOutput();
-    const QByteArray err = run.readAllStandardError();
+    result.out = run.readAllStandardOutput();
+    result.err = run.readAllStandardError();
     if (run.exitStatus() == QProcess::NormalExit && run.exitCode() == 77)
-        GTEST_SKIP() << "network namespaces cannot be made here: " << err.trimmed().toStdString();
-    if (run.exitCode() != 0 && out.isEmpty())
-        GTEST_SKIP() << "network namespaces cannot be made here (not root?): " << err.trimmed().toStdString();
-    ASSERT_EQ(run.exitCode(), 0) << err.toStdString();
+        result.skipped = QStringLiteral("network namespaces cannot be made here: ") + QString::fromUtf8(result.err.trimmed());
+    else if (run.exitCode() != 0 && result.out.isEmpty())
+        result.skipped =
+            QStringLiteral("network namespaces cannot be made here (not root?): ") + QString::fromUtf8(result.err.trimmed());
+    else
+        ASSERT_EQ(run.exitCode(), 0) << result.err.toStdString();
+}
+
+TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
+    NamespaceRun run;
+    ASSERT_NO_FATAL_FAILURE(runBetweenNamespaces({}, run));
+    if (!run.skipped.isEmpty())
+        GTEST_SKIP() << run.skipped.toStdString();
+    const QByteArray& out = run.out;
+    const QByteArray& err = run.err;
 
     const QList<QByteArray> lines = out.split('\n');
     ASSERT_GE(lines.size(), 4) << out.toStdString();
@@ -73,6 +102,20 @@ TEST(DiscoverBetweenNamespaces, ListsTheSimulatorOnTheFarSide) {
                                                   "255.255.255.0;0.0.0.0;E2E-Salon;0;7081;10.213.0.2;")))
         << lines.at(2).toStdString();
     EXPECT_EQ(lines.at(3), QByteArray("exit=0"));
+}
+
+// backup --all finds the controller on the far side by discovery and backs it up into DIR/SERIAL.
+TEST(DiscoverBetweenNamespaces, BackupAllBacksUpTheControllerItFinds) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("fleet"));
+    NamespaceRun run;
+    ASSERT_NO_FATAL_FAILURE(runBetweenNamespaces({"--timeout", "2000", "backup", "--all", "--wait", "1500", "-o", out}, run));
+    if (!run.skipped.isEmpty())
+        GTEST_SKIP() << run.skipped.toStdString();
+    EXPECT_EQ(run.out, QByteArray("10.213.0.2:7081\t00012345\t0\tKonfiguracja OK.\nbacked up 1 of 1 controllers\nexit=0\n"))
+        << run.err.toStdString();
+    EXPECT_TRUE(QFile::exists(out + "/00012345.ndrx"));
+    EXPECT_TRUE(QFile::exists(out + "/00012345/texts.bin"));
 }
 
 } // namespace

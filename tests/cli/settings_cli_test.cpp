@@ -6,6 +6,7 @@
 #include "tests/support/CliProcess.h"
 #include "tests/support/FakeController.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,18 +27,6 @@ QStringList linkTo(const QString& host, quint16 port) {
 
 template <class Record> QByteArray bytesOf(const Record& r) {
     return QByteArray(reinterpret_cast<const char*>(&r), static_cast<qsizetype>(sizeof r));
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString put(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    return path;
 }
 
 // The images of the populated configuration text of an edition, and the simulator's names for them.
