@@ -68,7 +68,8 @@ QString usage() {
     out << "\n\"nodarix-cli help COMMAND\" shows a command's own help.\n"
            "Exit status: 0 done, 1 local failure, 2 usage error or refused input, 3 controller does not answer,\n"
            "4 unrecognised reply, 5 wrong reply or refused, 6 configuration text error, 7 flash image build failed,\n"
-           "8 the controller holds other bytes than were written (--verify).\n";
+           "8 the controller holds other bytes than were written (--verify), 9 the controller cannot be updated\n"
+           "(version, programming jumper or edition).\n";
     return text;
 }
 
