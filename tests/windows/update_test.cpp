@@ -103,7 +103,10 @@ protected:
         positions.clear();
         QTest::mouseClick(window->Button2, Qt::LeftButton);
         if (locks) {
-            ASSERT_FALSE(window->Button1->isEnabled()) << "the controls are locked while the update runs";
+            for (const QWidget* control : std::initializer_list<QWidget*>{
+                     window->Button1, window->Button2, window->Panel->ComboEdit1, window->Panel->Edit2,
+                     window->Panel->Edit3, window->CheckBox1, window->Panel->ComboBox2})
+                ASSERT_FALSE(control->isEnabled()) << "the controls are locked while the update runs";
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->Button1->isEnabled(); }, 60000));
     }
