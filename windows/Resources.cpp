@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -126,6 +127,7 @@ void TfmWindows_Resources::buildControls() {
     bottom->addStretch(1);
     bottom->addWidget(Button1, 0, Qt::AlignBottom);
     page->addLayout(bottom, 1, 1);
+    Panel->ProgressBar1->setMaximum(TResourcesUploadChain::kQPAMaximum);
     page->addWidget(Panel->StatusGroup, 2, 0, 1, 2);
     page->setRowStretch(0, 1);
 }

@@ -7,9 +7,11 @@
 #include "windows/NodarixSet.h"
 #include "workflows/Chain.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -50,7 +52,12 @@ protected:
         statuses.clear();
         positions.clear();
         QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_FALSE(window->Button1->isEnabled()) << "the controls are locked while the chain runs";
+        for (const QWidget* control : std::initializer_list<QWidget*>{
+                 window->Button1, window->Button2, window->Button3, window->Button4, window->Button5,
+                 window->Button6, window->Button7, window->Panel->Button8, window->Button9, window->Button10,
+                 window->Button11, window->Panel->ComboEdit1, window->Panel->Edit2, window->Panel->Edit3,
+                 window->CheckBox1, window->Memo2})
+            ASSERT_FALSE(control->isEnabled()) << "the controls are locked while the chain runs";
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->Button1->isEnabled(); }, 20000));
     }
     QString status() const { return window->Panel->SInfo->text(); }

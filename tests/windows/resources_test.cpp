@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -54,7 +55,12 @@ protected:
     void run(QPushButton* button) {
         statuses.clear();
         QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_FALSE(window->Panel->Button8->isEnabled()) << "the controls are locked while the chain runs";
+        std::vector<QWidget*> locked{window->Panel->ComboEdit1, window->Panel->Edit2, window->Panel->Edit3,
+                                     window->Button1, window->Panel->Button8, window->Panel->ComboBox2};
+        for (const auto* row : {&window->OpenHtml, &window->DeleteHtml, &window->OpenGif, &window->DeleteGif})
+            locked.insert(locked.end(), row->begin(), row->end());
+        for (const QWidget* control : locked)
+            ASSERT_FALSE(control->isEnabled()) << "the controls are locked while the chain runs";
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->Panel->Button8->isEnabled(); }, 30000));
     }
     QString status() const { return window->Panel->SInfo->text(); }
@@ -75,7 +81,13 @@ TEST_F(ResourcesWindow, StartsWithItsSlotsAndLooksRight) {
     EXPECT_FALSE(window->Button1->isEnabled());
     EXPECT_FALSE(window->Panel->ComboBox2->isEnabled());
     EXPECT_EQ(window->Label37->text(), QStringLiteral("-"));
-    EXPECT_EQ(bar()->maximum(), 100) << "the bar's maximum is set by the upload";
+    EXPECT_EQ(bar()->maximum(), 557056);
+    for (const QTimer* t : {window->Timer1, window->Timer2, window->Timer3, window->Timer7}) {
+        EXPECT_FALSE(t->isActive());
+        EXPECT_EQ(t->interval(), 100);
+    }
+    EXPECT_TRUE(window->Timer4->isActive());
+    EXPECT_EQ(window->Timer4->interval(), 100);
     for (int k = 0; k < TfmWindows_Resources::kSlots; ++k) {
         EXPECT_EQ(window->HtmlLabel[std::size_t(k)]->text(), QStringLiteral("-"));
         EXPECT_EQ(window->GifLabel[std::size_t(k)]->text(), QStringLiteral("-"));

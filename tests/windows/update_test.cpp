@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -103,7 +104,10 @@ protected:
         positions.clear();
         QTest::mouseClick(window->Button2, Qt::LeftButton);
         if (locks) {
-            ASSERT_FALSE(window->Button1->isEnabled()) << "the controls are locked while the update runs";
+            for (const QWidget* control : std::initializer_list<QWidget*>{
+                     window->Button1, window->Button2, window->Panel->ComboEdit1, window->Panel->Edit2,
+                     window->Panel->Edit3, window->CheckBox1, window->Panel->ComboBox2})
+                ASSERT_FALSE(control->isEnabled()) << "the controls are locked while the update runs";
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->Button1->isEnabled(); }, 60000));
     }
@@ -135,6 +139,15 @@ TEST_F(UpdateWindow, StartsWithItsControlsAndLooksRight) {
     EXPECT_EQ(fresh.Timer7->interval(), 10000);
     EXPECT_EQ(fresh.Timer11->interval(), 15000);
     EXPECT_TRUE(fresh.Timer7->isSingleShot() && fresh.Timer11->isSingleShot() && fresh.Timer4->isSingleShot());
+    for (const QTimer* t : {fresh.Timer1, fresh.Timer2, fresh.Timer3, fresh.Timer4, fresh.Timer5, fresh.Timer6,
+                            fresh.Timer7, fresh.Timer8, fresh.Timer9, fresh.Timer10, fresh.Timer11, fresh.Timer12}) {
+        EXPECT_FALSE(t->isActive());
+        if (t != fresh.Timer7 && t != fresh.Timer11) {
+            EXPECT_EQ(t->interval(), 100);
+        }
+    }
+    EXPECT_TRUE(fresh.Timer13->isActive());
+    EXPECT_EQ(fresh.Timer13->interval(), 100);
     window->Panel->ComboEdit1->setEditText(QStringLiteral("192.168.0.177")); // shown only; nothing is sent
     SaveScreenshot(*window, QStringLiteral("update.png"));
     EXPECT_GT(ExpectNothingClippedOrOverlapping(*window), 10u);
