@@ -3,6 +3,7 @@
 // AddTask/GetTaskStatus on the calling thread while a transfer runs.
 //
 //   build/bench/comm/link_bench [rounds]      (run it inside: unshare -n bash -c 'ip link set lo up; ...')
+#include "bench/comm/RawLink.h"
 #include "comm/CommTask.h"
 
 #include <QCoreApplication>
@@ -19,25 +20,7 @@
 
 namespace {
 
-const QString kHost = QStringLiteral("127.0.0.1");
-const QString kPass = QStringLiteral("8052");
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
-
-quint16 startSimulator(QProcess& sim) {
-    sim.setProgram(QStringLiteral(NODARIX_SIM_PATH));
-    sim.setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--edition"), QStringLiteral("QPB")});
-    sim.start();
-    if (!sim.waitForReadyRead(5000))
-        return 0;
-    const QByteArray line = sim.readLine().trimmed();
-    return static_cast<quint16>(line.mid(line.lastIndexOf(':') + 1).toUInt());
-}
+using namespace bench;
 
 // Spins on GetTaskStatus (no sleeping) so that the figure is the pool's own cost.
 TStatus runToEnd(TCommTask& pool, qint32 id, void* result = nullptr) {
@@ -48,54 +31,6 @@ TStatus runToEnd(TCommTask& pool, qint32 id, void* result = nullptr) {
             return s;
         QThread::yieldCurrentThread();
     }
-}
-
-// A bare client: one blocking socket, one request in one write, exact reads.
-class RawClient {
-public:
-    explicit RawClient(quint16 port) {
-        socket.connectToHost(kHost, port);
-        socket.waitForConnected(2000);
-        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    }
-    bool exchange(const QByteArray& request, int replySize) {
-        socket.write(request);
-        socket.waitForBytesWritten(2000);
-        qint64 got = 0;
-        while (got < replySize) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(2000))
-                return false;
-            got += socket.read(replySize - got).size();
-        }
-        return true;
-    }
-    QTcpSocket socket;
-};
-
-struct Run {
-    double seconds;
-    std::vector<double> exchangeMs;
-};
-
-Run rawTransfer(quint16 port, quint8 code, int blocks, bool write) {
-    RawClient raw(port);
-    const std::uint32_t hash = frame::PasswordHash(kPass);
-    const QByteArray data(256, '\x33');
-    Run run{0, {}};
-    QElapsedTimer total, one;
-    total.start();
-    for (int i = 0; i < blocks; ++i) {
-        QByteArray payload = frame::BlockAddress(static_cast<std::uint32_t>(i * 256));
-        if (write)
-            payload += data;
-        one.start();
-        raw.exchange(frame::BuildRequest(code, hash, payload), write ? 19 : 275);
-        run.exchangeMs.push_back(one.nsecsElapsed() / 1e6);
-    }
-    if (code == frame::kQpbSettWrite)
-        raw.exchange(frame::BuildRequest(frame::kSettWriteEnd, hash), 16);
-    run.seconds = total.nsecsElapsed() / 1e9;
-    return run;
 }
 
 double poolFlash(quint16 port, const QByteArray& image) {
@@ -130,7 +65,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     QProcess sim;
-    const quint16 port = startSimulator(sim);
+    const quint16 port = startSimulator(sim, {QStringLiteral("--edition"), QStringLiteral("QPB")});
     if (port == 0) {
         std::fprintf(stderr, "link_bench: the simulator did not start\n");
         return 1;

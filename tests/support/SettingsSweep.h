@@ -73,10 +73,23 @@ inline QStringList simWith(const Exchange& at, const Fault& fault) {
 
 // The status text a run interrupted by this fault at this exchange ends with. A failed write step
 // has one text for every failure; a read step and the version query have the link's common texts.
+// The link's common failure text for this fault.
+inline QString linkFailureText(const Fault& fault) {
+    return QString::fromUtf8(fault.noAnswer ? kSilentText : kCommText);
+}
+
 inline QString failureText(bool writeChain, const Exchange& at, const Fault& fault) {
     if (writeChain && !(at.versionStep && fault.touchesVersion))
         return QString::fromUtf8(kWriteText);
-    return QString::fromUtf8(fault.noAnswer ? kSilentText : kCommText);
+    return linkFailureText(fault);
+}
+
+// The exit status fits the fault: 3 for no answer, 4 (not understood) or 5 (wrong) for a wrong one.
+inline void expectExitOf(const Fault& fault, int exitCode, const std::string& err) {
+    if (fault.noAnswer)
+        EXPECT_EQ(exitCode, 3) << err;
+    else
+        EXPECT_TRUE(exitCode == 4 || exitCode == 5) << exitCode << "\n" << err;
 }
 
 } // namespace sweep

@@ -2,12 +2,10 @@
 // conversion, the QPB path, and a controller failing at each step, with the backup from which the
 // configuration comes back byte for byte. The application object comes from xetv3set_test.cpp.
 #include "config/ConfigBackup.h"
-#include "config/ConfigText.h"
 #include "flash/FlashImage.h"
 #include "tests/support/CliProcess.h"
-#include "tests/support/SimProcess.h"
+#include "tests/windows/UpdateWindowFixture.h"
 #include "tests/windows/WindowChecks.h"
-#include "windows/Update.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,103 +23,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
-
-namespace {
-
-constexpr int kRestartMs = 300; // the simulator's restart and the window's waits after it
-
-template <class Record> QByteArray bytesOf(const Record& r) {
-    return QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
-}
-
-// The demonstration configuration as a QPA controller holds it, as seed files for the simulator.
-struct DemoImages {
-    QByteArray settings, texts;
-    DemoImages() {
-        auto config = std::make_unique<TNodarixQPAConfig>();
-        auto companion = std::make_unique<TNodarixQPAText>();
-        auto analog = std::make_unique<TACircuitRemap>();
-        auto digital = std::make_unique<TDCircuitRemap>();
-        std::uint8_t autoPlace = 0;
-        const QString text = QString::fromLatin1(ReadBytes(
-            QStringLiteral(NODARIX_SOURCE_DIR "/resources/demo/demo-qpa.ndrx")));
-        EXPECT_TRUE(TextToConfigQPA(text, autoPlace, false, *analog, *digital, *companion, *config));
-        settings = bytesOf(*config);
-        texts = bytesOf(*companion);
-    }
-};
-
-class UpdateWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window = std::make_unique<TfmWindows_Update>(dir.path());
-        window->Panel->ComboEdit1->setEditText(QStringLiteral("127.0.0.1"));
-        window->Panel->SetPoolTimeouts(700, 700);
-        window->UpdateChain->SetRestartWaits(kRestartMs * 3, kRestartMs * 3);
-        for (TChain* chain : std::initializer_list<TChain*>{window->CheckChain, window->UpdateChain}) {
-            QObject::connect(chain, &TChain::status, [this](const QString& t) { statuses << t; });
-            QObject::connect(chain, &TChain::progressPosition, [this](int p) { positions << p; });
-        }
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    void TearDown() override { window.reset(); }
-
-    // A simulator with a state file, whose memory the test reads after stopping it.
-    std::unique_ptr<SimProcess> startSim(QStringList args, bool seedDemo) {
-        args << QStringLiteral("--state") << dir.filePath(QStringLiteral("sim.state")) << QStringLiteral("--restart-ms")
-             << QString::number(kRestartMs) << QStringLiteral("--log");
-        if (seedDemo) {
-            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
-            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));
-            args << QStringLiteral("--seed") << QStringLiteral("qpa-settings=") + dir.filePath(QStringLiteral("s.bin"))
-                 << QStringLiteral("--seed") << QStringLiteral("qpa-texts=") + dir.filePath(QStringLiteral("t.bin"));
-        }
-        auto sim = std::make_unique<SimProcess>(args);
-        EXPECT_TRUE(sim->started()) << sim->failure().toStdString();
-        window->Panel->ComboEdit1->setEditText(sim->host());
-        window->Panel->Edit2->setText(QString::number(sim->port()));
-        return sim;
-    }
-    // An image of the stopped simulator's memory.
-    QByteArray exported(const char* kind) {
-        const QString out = dir.filePath(QStringLiteral("export.bin"));
-        QFile::remove(out);
-        const auto run = SimProcess::run({QStringLiteral("--state"), dir.filePath(QStringLiteral("sim.state")),
-                                          QStringLiteral("--export"), QLatin1String(kind) + QLatin1Char('=') + out});
-        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        return ReadBytes(out);
-    }
-
-    void check() {
-        statuses.clear();
-        QTest::mouseClick(window->Button1, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Timer1->isActive(); }, 10000));
-    }
-    // locks: false where the update ends before anything is queued (the QPB path's images).
-    void update(bool locks = true) {
-        statuses.clear();
-        positions.clear();
-        QTest::mouseClick(window->Button2, Qt::LeftButton);
-        if (locks) {
-            for (const QWidget* control : std::initializer_list<QWidget*>{
-                     window->Button1, window->Button2, window->Panel->ComboEdit1, window->Panel->Edit2,
-                     window->Panel->Edit3, window->CheckBox1, window->Panel->ComboBox2})
-                ASSERT_FALSE(control->isEnabled()) << "the controls are locked while the update runs";
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->Button1->isEnabled(); }, 60000));
-    }
-    QString status() const { return window->Panel->SInfo->text(); }
-    QProgressBar* bar() const { return window->Panel->ProgressBar1; }
-
-    QTemporaryDir dir;
-    DemoImages demo;
-    std::unique_ptr<TfmWindows_Update> window;
-    QStringList statuses;
-    QList<int> positions;
-};
-
-} // namespace
 
 TEST_F(UpdateWindow, StartsWithItsControlsAndLooksRight) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Aktualizacja NodaRix-a do wersji V4.1.3d"));
@@ -223,8 +124,8 @@ TEST_F(UpdateWindow, QpaPathCarriesTheConvertedConfigurationAcrossTheUpdate) {
     EXPECT_EQ(backup.absolutePath().section(QLatin1Char('/'), 0, -2), QDir(dir.path()).absolutePath());
     EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupSettingsFile))), demo.settings);
     EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupTextsFile))), demo.texts);
-    const QByteArray converted = bytesOf(window->UpdateChain->NodarixQPAConfig);
-    const QByteArray convertedTexts = bytesOf(window->UpdateChain->NodarixQPAText);
+    const QByteArray converted = DemoQpaImages::bytesOf(window->UpdateChain->NodarixQPAConfig);
+    const QByteArray convertedTexts = DemoQpaImages::bytesOf(window->UpdateChain->NodarixQPAText);
     sim->stop();
     EXPECT_EQ(exported("qpa-settings"), converted);
     EXPECT_EQ(exported("qpa-texts"), convertedTexts);
