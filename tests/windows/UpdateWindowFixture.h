@@ -7,6 +7,8 @@
 #include "tests/windows/WindowChecks.h"
 #include "windows/Update.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
