@@ -64,18 +64,18 @@ protected:
         if (r.exchange < 0)
             args << "--restart-ms" << "600000";
         else
-            args << "--restart-ms" << "100" << "--fault"
+            args << "--restart-ms" << "50" << "--fault"
                  << QStringLiteral("%1,fault-after=%2").arg(QLatin1String(r.fault.option)).arg(r.exchange);
         return args;
     }
     QStringList command(Chain chain) const {
         switch (chain) {
         case Chain::UpdateQpa:
-            return {"update", "--restart-wait", "200", "--backup-dir", dir.path()};
+            return {"update", "--restart-wait", "500", "--backup-dir", dir.path()};
         case Chain::UpdateQpaNoConvert:
-            return {"update", "--no-convert", "--restart-wait", "200", "--backup-dir", dir.path()};
+            return {"update", "--no-convert", "--restart-wait", "500", "--backup-dir", dir.path()};
         case Chain::UpdateQpb:
-            return {"update", "--restart-wait", "200"};
+            return {"update", "--restart-wait", "500"};
         default:
             return {"resources", "upload"};
         }
