@@ -43,8 +43,8 @@ protected:
         args << QStringLiteral("--state") << dir.filePath(QStringLiteral("sim.state")) << QStringLiteral("--restart-ms")
              << QString::number(kRestartMs) << QStringLiteral("--log");
         if (seedDemo) {
-            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
-            EXPECT_TRUE(WriteBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));
+            EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
+            EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));
             args << QStringLiteral("--seed") << QStringLiteral("qpa-settings=") + dir.filePath(QStringLiteral("s.bin"))
                  << QStringLiteral("--seed") << QStringLiteral("qpa-texts=") + dir.filePath(QStringLiteral("t.bin"));
         }
@@ -61,7 +61,7 @@ protected:
         const auto run = SimProcess::run({QStringLiteral("--state"), dir.filePath(QStringLiteral("sim.state")),
                                           QStringLiteral("--export"), QLatin1String(kind) + QLatin1Char('=') + out});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        return ReadBytes(out);
+        return readFile(out);
     }
 
     void check() {

@@ -1,6 +1,8 @@
 #pragma once
 // Shared by the window tests: whole-file reads and writes, the look of a window, and modal boxes
 // answered from a timer.
+#include "tests/support/TestFiles.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -12,16 +14,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <vector>
-
-inline QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // Every caption, list and button shows its whole text inside the window; no two controls overlap.
 // Returns how many controls were looked at.

@@ -7,6 +7,8 @@
 #include "config/RawImport.h"
 #include "tests/config/populated_config.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
+#include "tests/windows/WindowChecks.h"
 #include "tests/windows/SettingsWindowFixture.h"
 #include "windows/NodarixSet.h"
 
@@ -35,16 +37,6 @@ QByteArray bytesOf(const void* data, std::size_t size) {
 }
 template <class Record> QByteArray bytesOf(const Record& r) {
     return bytesOf(&r, sizeof r);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // Images of a fully populated configuration of an edition, as a controller would hold them.
@@ -93,6 +85,7 @@ const auto kEditionName = [](const auto& info) { return std::string(info.param.n
 } // namespace
 
 TEST_F(SettingsWindow, StartsWithItsControlsAndTheClearedConfiguration) {
+    SaveScreenshot(*window, QStringLiteral("settings-fresh.png"));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Ustawienia nodarix-a"));
     EXPECT_EQ(window->SettingsGroup->title(), QStringLiteral("Ustawienia nodarix-a"));
     EXPECT_EQ(window->minimumSize(), window->maximumSize()); // not resizable
@@ -197,6 +190,7 @@ TEST_F(SettingsWindow, ReadFailingAtTheTextsKeepsTheSettingsImageAndThePreview) 
     EXPECT_EQ(bytesOf(window->Images->NodarixQPAConfig), seed.settings(false));
     EXPECT_EQ(window->Memo2->toPlainText(), QStringLiteral("earlier text"));
     EXPECT_FALSE(window->Timer3->isActive());
+    SaveScreenshot(*window, QStringLiteral("settings-failure.png"));
 }
 
 namespace {

@@ -49,7 +49,7 @@ protected:
         const auto run = SimProcess::run({QStringLiteral("--state"), dir.filePath(QStringLiteral("sim.state")),
                                           QStringLiteral("--export"), QStringLiteral("flash=") + out});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        return ReadBytes(out);
+        return readFile(out);
     }
     // Presses a button and waits until the window releases its controls.
     void run(QPushButton* button) {
@@ -101,7 +101,7 @@ TEST_F(ResourcesWindow, StartsWithItsSlotsAndLooksRight) {
     window->Panel->ComboEdit1->setEditText(QStringLiteral("192.168.0.177")); // shown only; nothing is sent
     window->SetPageSlot(1, [&] {
         const QString page = dir.filePath(QStringLiteral("strona.html"));
-        WriteBytes(page, QByteArray(1500, 'x'));
+        writeBytes(page, QByteArray(1500, 'x'));
         return page;
     }());
     SaveScreenshot(*window, QStringLiteral("resources.png"));
@@ -110,9 +110,9 @@ TEST_F(ResourcesWindow, StartsWithItsSlotsAndLooksRight) {
 
 TEST_F(ResourcesWindow, SlotsComeFromResTxtAndGoBackOnClose) {
     const QString page = dir.filePath(QStringLiteral("strona.html"));
-    ASSERT_TRUE(WriteBytes(page, QByteArray(1500, 'x')));
+    ASSERT_TRUE(writeBytes(page, QByteArray(1500, 'x')));
     window.reset();
-    ASSERT_TRUE(WriteBytes(dir.filePath(QStringLiteral("Res.txt")), "u2=" + page.toLocal8Bit() + "\r\ns9=/x.gif\r\n"));
+    ASSERT_TRUE(writeBytes(dir.filePath(QStringLiteral("Res.txt")), "u2=" + page.toLocal8Bit() + "\r\ns9=/x.gif\r\n"));
     open();
     EXPECT_EQ(window->HtmlLabel[1]->text(), QStringLiteral("2kBi strona.html"));
     EXPECT_EQ(window->ResCfg.U_Cgi[1], page);
@@ -126,7 +126,7 @@ TEST_F(ResourcesWindow, SlotsComeFromResTxtAndGoBackOnClose) {
     EXPECT_EQ(window->ResCfg.S_Gif[7], chosen) << "a missing file keeps its path";
     EXPECT_EQ(window->GifLabel[7]->text(), QStringLiteral("-"));
     window->close();
-    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("Res.txt"))),
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("Res.txt"))),
               "u1=\r\nu2=" + page.toLocal8Bit() + "\r\nu3=\r\nu4=\r\nu5=\r\nu6=\r\nu7=\r\nu8=\r\n"
               "s1=\r\ns2=\r\ns3=\r\ns4=\r\ns5=\r\ns6=\r\ns7=\r\ns8=" + chosen.toLocal8Bit() + "\r\n");
 }
@@ -166,7 +166,7 @@ TEST_P(ResourcesUpload, SendsTheImageOfTheEditionWithTheChosenFiles) {
     EXPECT_NE(window->Label37->text(), QStringLiteral("-"));
 
     const QString picture = dir.filePath(QStringLiteral("logo.gif"));
-    ASSERT_TRUE(WriteBytes(picture, QByteArray(4096, 'g')));
+    ASSERT_TRUE(writeBytes(picture, QByteArray(4096, 'g')));
     chosen = picture;
     QTest::mouseClick(window->OpenGif[2], Qt::LeftButton);
     EXPECT_EQ(window->GifLabel[2]->text(), QStringLiteral("4kBi logo.gif"));
@@ -179,7 +179,7 @@ TEST_P(ResourcesUpload, SendsTheImageOfTheEditionWithTheChosenFiles) {
     EXPECT_FALSE(window->Panel->ComboBox2->isEnabled()) << "the language box waits for the next recognition";
     EXPECT_TRUE(window->Button1->isEnabled());
     EXPECT_EQ(KibLabel(window->FreeFlash), freeBefore);
-    EXPECT_TRUE(ReadBytes(dir.filePath(QStringLiteral("Res.txt"))).contains("s3=" + picture.toLocal8Bit()));
+    EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("Res.txt"))).contains("s3=" + picture.toLocal8Bit()));
 
     TResCfg resCfg;
     resCfg.S_Gif[2] = picture;
@@ -205,7 +205,7 @@ TEST_F(ResourcesWindow, FilesThatDoNotFitAreRefusedAndNothingIsSent) {
     const auto sim = startSim({"--edition", "QPB", "--log"});
     run(window->Panel->Button8);
     const QString page = dir.filePath(QStringLiteral("big.html"));
-    ASSERT_TRUE(WriteBytes(page, QByteArray(600000, 'x')));
+    ASSERT_TRUE(writeBytes(page, QByteArray(600000, 'x')));
     window->ResCfg.U_Cgi[0] = page;
     statuses.clear();
     QTest::mouseClick(window->Button1, Qt::LeftButton);

@@ -122,8 +122,8 @@ TEST_F(UpdateWindow, QpaPathCarriesTheConvertedConfigurationAcrossTheUpdate) {
 
     const QDir backup(window->UpdateChain->BackupFolder);
     EXPECT_EQ(backup.absolutePath().section(QLatin1Char('/'), 0, -2), QDir(dir.path()).absolutePath());
-    EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupSettingsFile))), demo.settings);
-    EXPECT_EQ(ReadBytes(backup.filePath(QLatin1String(kBackupTextsFile))), demo.texts);
+    EXPECT_EQ(readFile(backup.filePath(QLatin1String(kBackupSettingsFile))), demo.settings);
+    EXPECT_EQ(readFile(backup.filePath(QLatin1String(kBackupTextsFile))), demo.texts);
     const QByteArray converted = DemoQpaImages::bytesOf(window->UpdateChain->NodarixQPAConfig);
     const QByteArray convertedTexts = DemoQpaImages::bytesOf(window->UpdateChain->NodarixQPAText);
     sim->stop();
@@ -252,7 +252,7 @@ TEST_P(UpdateRefusesBeforeWriting, NothingIsWrittenToTheController) {
         window->Panel->ComboBox2->setCurrentIndex(-1); // as after a controller language outside the list
     } else if (c.cause == NothingWrittenCase::PageTooBig) {
         const QString page = dir.filePath(QStringLiteral("big.html"));
-        ASSERT_TRUE(WriteBytes(page, QByteArray(600000, 'x')));
+        ASSERT_TRUE(writeBytes(page, QByteArray(600000, 'x')));
         TResCfg resCfg;
         resCfg.U_Cgi[0] = page;
         ASSERT_TRUE(SaveResCfg(ResCfgPath(dir.path()), resCfg));
