@@ -142,6 +142,9 @@ void runWithFakeNameServer() {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kFakeResolverVariable), QStringLiteral("1"));
+    // The child runs this one test, whichever share of the cases this process was given.
+    environment.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
+    environment.remove(QStringLiteral("GTEST_SHARD_INDEX"));
     child.setProcessEnvironment(environment);
     child.start(QStringLiteral("unshare"),
                 {QStringLiteral("-m"), QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),

@@ -1,6 +1,7 @@
 // The simulator's memory across runs (state file, seed images) and its command line.
 #include "tests/sim/RawLink.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,16 +12,6 @@
 using namespace rawlink;
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class SimState : public ::testing::Test {
 protected:
@@ -122,9 +113,9 @@ TEST_F(SimState, DecodedRecordShowsTheModuleSettings) {
 }
 
 TEST_F(SimState, SeedImagesLandAtTheirAddresses) {
-    ASSERT_TRUE(writeFile(path("set.bin"), pattern(8192, 1)));
-    ASSERT_TRUE(writeFile(path("txt.bin"), pattern(32768, 2)));
-    ASSERT_TRUE(writeFile(path("vars.bin"), pattern(16640, 3)));
+    ASSERT_TRUE(writeBytes(path("set.bin"), pattern(8192, 1)));
+    ASSERT_TRUE(writeBytes(path("txt.bin"), pattern(32768, 2)));
+    ASSERT_TRUE(writeBytes(path("vars.bin"), pattern(16640, 3)));
     SimProcess sim({"--seed", "qpa-settings=" + path("set.bin"), "--seed", "qpa-texts=" + path("txt.bin"),
                     "--seed", "qpb-vars=" + path("vars.bin")});
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
@@ -162,7 +153,7 @@ TEST_P(BadStateFile, RefusedWithExitStatus2) {
     }
     const QByteArray good = readFile(state);
     ASSERT_GT(good.size(), 600000);
-    ASSERT_TRUE(writeFile(state, GetParam().spoil(good)));
+    ASSERT_TRUE(writeBytes(state, GetParam().spoil(good)));
     const auto result = SimProcess::run({"--state", state, "--port", "0"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("state file")) << result.err.toStdString();

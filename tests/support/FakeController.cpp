@@ -1,5 +1,6 @@
 #include "tests/support/FakeController.h"
 
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -11,6 +12,7 @@ FakeController::FakeController(Handler h) : handler(std::move(h)) {
     bool listening = false;
     thread = std::thread([&] {
         QTcpServer server;
+        server.setProxy(QNetworkProxy::NoProxy);
         server.listen(QHostAddress::LocalHost, 0);
         {
             // Notified under the lock: the constructor cannot return (and destroy `ready`) before.
@@ -85,7 +87,13 @@ FakeController::~FakeController() {
 
 QList<QByteArray> FakeController::requests() const {
     std::lock_guard lock(mutex);
-    return received;
+    // A list of its own rather than a shared copy: the serving thread appends to the list it keeps,
+    // and an implicitly shared list would be moved from under the reader.
+    QList<QByteArray> copy;
+    copy.reserve(received.size());
+    for (const QByteArray& r : received)
+        copy.append(r);
+    return copy;
 }
 
 int FakeController::requestCount() const {

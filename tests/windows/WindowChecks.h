@@ -4,25 +4,29 @@
 #include "tests/support/TestFiles.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <vector>
 
-// Every caption, list and button shows its whole text inside the window; no two controls overlap.
+// Every caption, list, check box and button shows its whole text inside the window; no two controls
+// overlap.
 // Returns how many controls were looked at.
 inline std::size_t ExpectNothingClippedOrOverlapping(QWidget& window) {
     const QRect client = window.rect();
     std::vector<std::pair<QWidget*, QRect>> placed;
     for (QWidget* w : window.findChildren<QWidget*>()) {
         if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QComboBox*>(w) ||
-                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w)))
+                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w) ||
+                                 qobject_cast<QCheckBox*>(w) || qobject_cast<QPlainTextEdit*>(w)))
             continue;
         if (qobject_cast<QComboBox*>(w->parentWidget())) // an editable combo box's own edit line
             continue;
@@ -30,7 +34,8 @@ inline std::size_t ExpectNothingClippedOrOverlapping(QWidget& window) {
         const QString what = w->metaObject()->className() + QStringLiteral(" ") +
                              (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text() : QString());
         EXPECT_TRUE(client.contains(r)) << what.toStdString();
-        if (!qobject_cast<QLineEdit*>(w)) { // an edit box scrolls its text; the others must fit it
+        // An edit box scrolls its text; the others must fit it.
+        if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QPlainTextEdit*>(w)) {
             EXPECT_GE(w->width(), w->sizeHint().width()) << what.toStdString();
         }
         EXPECT_GE(w->height(), w->minimumSizeHint().height()) << what.toStdString();
