@@ -76,17 +76,25 @@ TEST_P(InterruptionSweep, EndsWithTheFailureNeverASuccessAndKeepsTheConfiguratio
                  run.err.contains(QStringLiteral("Zasoby załadowane OK.")))
         << err;
 
-    // The status line: the failure text, naming the backup once the configuration was cleared.
+    // The last status line: the failure text, naming the backup once the configuration was cleared;
+    // the backup folder then follows once more on a line of its own.
     static const QRegularExpression backupLine(QStringLiteral("^Kopia konfiguracji: (.+)$"),
                                                QRegularExpression::MultilineOption);
     const QRegularExpressionMatch named = backupLine.match(run.err);
     ASSERT_EQ(named.hasMatch(), r.cleared) << err;
+    const QStringList lines = run.err.trimmed().split(QLatin1Char('\n'));
+    const QString statusLine = lines.value(lines.size() - (r.cleared ? 2 : 1));
+    // The outcome, for the table of the sweep (--gtest_output=xml keeps it).
+    RecordProperty("exit", run.exitCode);
+    RecordProperty("text", statusLine.toStdString());
     QString expected = linkFailureText(r.fault);
-    if (r.cleared)
-        expected += QStringLiteral(" Kopia konfiguracji: ") + named.captured(1);
-    EXPECT_TRUE(run.err.split(QLatin1Char('\n')).contains(expected)) << expected.toStdString() << "\n" << err;
-    if (!r.cleared)
+    if (!r.cleared) {
+        EXPECT_EQ(statusLine, expected) << err;
         return;
+    }
+    expected += QStringLiteral(" Kopia konfiguracji: ") + named.captured(1);
+    EXPECT_EQ(statusLine, expected) << err;
+    EXPECT_EQ(lines.last(), named.captured(0)) << err;
 
     // The backup holds the configuration as it was read, byte for byte.
     const QString folder = named.captured(1);
