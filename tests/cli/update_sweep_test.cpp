@@ -1,9 +1,10 @@
-// update and resources upload interrupted: each simulator fault injected at the first exchange of every
-// step of the update chains (QPA with and without the conversion, QPB) and of the resources upload
-// (QPA, QPB), the wrong reply code also at a middle and the last exchange, plus a restart that never
-// comes back. Each run must end with the link's failure text and the fault's exit status, never a
-// success; from the zeroing on, the backup named on stderr must hold the configuration as read, and
-// (once per step, after the silence) bring it back byte for byte through restore --images --verify.
+// update and resources upload interrupted: each simulator fault injected at the first, a middle and the
+// last exchange of every step of the update chains (QPA with and without the conversion, QPB) and of
+// the resources upload (QPA, QPB), plus a restart that never comes back. Each run must end with the
+// link's failure text and the fault's exit status, never a success, and the simulator's log must show
+// that it stopped on the faulted exchange; from the zeroing on, the backup named on stderr must hold the
+// configuration as read, and (once per step, after the silence in its middle) bring it back byte for
+// byte through restore --images --verify.
 #include "config/ConfigBackup.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/DemoQpaImages.h"
@@ -24,32 +25,6 @@ namespace {
 
 using namespace sweep;
 
-const Fault kNeverBack = {"RestartNeverBack", nullptr, true, false};
-
-struct SweepRun {
-    std::string name;
-    Chain chain;
-    int exchange; // where the fault begins; -1 for the restart that never comes back
-    Fault fault;
-    bool cleared;
-};
-
-void PrintTo(const SweepRun& r, std::ostream* os) { *os << r.name; }
-
-std::vector<SweepRun> runsOf(Chain chain) {
-    std::vector<SweepRun> runs;
-    const Fault& wrongCode = kFaults[4];
-    for (const Step& s : stepsOf(chain).steps) {
-        for (const Fault& f : kFaults)
-            runs.push_back({std::string(s.name) + "First_" + f.name, chain, s.first, f, s.cleared});
-        runs.push_back({std::string(s.name) + "Middle_" + wrongCode.name, chain, s.middle, wrongCode, s.cleared});
-        runs.push_back({std::string(s.name) + "Last_" + wrongCode.name, chain, s.last, wrongCode, s.cleared});
-    }
-    if (isUpdate(chain))
-        runs.push_back({kNeverBack.name, chain, -1, kNeverBack, chain == Chain::UpdateQpa});
-    return runs;
-}
-
 QStringList linkTo(const SimProcess& sim) {
     return {"--host", sim.host(), "--port", QString::number(sim.port()), "--timeout", "400"};
 }
@@ -58,15 +33,10 @@ class InterruptionSweep : public ::testing::TestWithParam<SweepRun> {
 protected:
     // The controller: seeded with the demonstration configuration (QPA), its memory kept in a state file.
     QStringList simArguments(const SweepRun& r) {
-        QStringList args{"--jumper", "--version-text", "V4.0.1", "--edition", isQpb(r.chain) ? "QPB" : "QPA",
+        QStringList args{"--log", "--jumper", "--version-text", "V4.0.1", "--edition", isQpb(r.chain) ? "QPB" : "QPA",
                          "--state", state, "--seed", "qpa-settings=" + put(dir, "s.bin", demo.settings),
                          "--seed", "qpa-texts=" + put(dir, "t.bin", demo.texts)};
-        if (r.exchange < 0)
-            args << "--restart-ms" << "600000";
-        else
-            args << "--restart-ms" << "50" << "--fault"
-                 << QStringLiteral("%1,fault-after=%2").arg(QLatin1String(r.fault.option)).arg(r.exchange);
-        return args;
+        return args << "--restart-ms" << (r.exchange < 0 ? "600000" : "50") << faultArguments(r);
     }
     QStringList command(Chain chain) const {
         switch (chain) {
@@ -98,33 +68,42 @@ TEST_P(InterruptionSweep, EndsWithTheFailureNeverASuccessAndKeepsTheConfiguratio
     auto sim = std::make_unique<SimProcess>(simArguments(r));
     ASSERT_TRUE(sim->started()) << sim->failure().toStdString();
     const CliRun run = RunCli(linkTo(*sim) + command(r.chain));
+    sim->stop(); // its log is complete
+    expectEndedOn(sim->log(), r.landing, r.exchange < 0 ? "restarting" : "fault");
     const std::string err = run.err.toStdString();
     expectExitOf(r.fault, run.exitCode, err);
     EXPECT_FALSE(run.err.contains(QStringLiteral("Aktualizacja zakończona.")) ||
                  run.err.contains(QStringLiteral("Zasoby załadowane OK.")))
         << err;
 
-    // The status line: the failure text, naming the backup once the configuration was cleared.
+    // The last status line: the failure text, naming the backup once the configuration was cleared;
+    // the backup folder then follows once more on a line of its own.
     static const QRegularExpression backupLine(QStringLiteral("^Kopia konfiguracji: (.+)$"),
                                                QRegularExpression::MultilineOption);
     const QRegularExpressionMatch named = backupLine.match(run.err);
     ASSERT_EQ(named.hasMatch(), r.cleared) << err;
+    const QStringList lines = run.err.trimmed().split(QLatin1Char('\n'));
+    const QString statusLine = lines.value(lines.size() - (r.cleared ? 2 : 1));
+    // The outcome, for the table of the sweep (--gtest_output=xml keeps it).
+    RecordProperty("exit", run.exitCode);
+    RecordProperty("text", statusLine.toStdString());
     QString expected = linkFailureText(r.fault);
-    if (r.cleared)
-        expected += QStringLiteral(" Kopia konfiguracji: ") + named.captured(1);
-    EXPECT_TRUE(run.err.split(QLatin1Char('\n')).contains(expected)) << expected.toStdString() << "\n" << err;
-    if (!r.cleared)
+    if (!r.cleared) {
+        EXPECT_EQ(statusLine, expected) << err;
         return;
+    }
+    expected += QStringLiteral(" Kopia konfiguracji: ") + named.captured(1);
+    EXPECT_EQ(statusLine, expected) << err;
+    EXPECT_EQ(lines.last(), named.captured(0)) << err;
 
     // The backup holds the configuration as it was read, byte for byte.
     const QString folder = named.captured(1);
     EXPECT_TRUE(readFile(QDir(folder).filePath(QLatin1String(kBackupSettingsFile))) == demo.settings) << err;
     EXPECT_TRUE(readFile(QDir(folder).filePath(QLatin1String(kBackupTextsFile))) == demo.texts) << err;
-    if (!r.fault.noAnswer)
-        return; // restoring is the same for every fault of a step: once per step is enough
+    if (!r.restores)
+        return;
 
     // It puts the configuration back into the same controller, restarted, through restore --verify.
-    sim->stop();
     sim = std::make_unique<SimProcess>(QStringList{"--jumper", "--state", state});
     ASSERT_TRUE(sim->started()) << sim->failure().toStdString();
     const CliRun restore = RunCli(linkTo(*sim) + QStringList{"restore", "--images", folder, "--verify"});
@@ -134,13 +113,11 @@ TEST_P(InterruptionSweep, EndsWithTheFailureNeverASuccessAndKeepsTheConfiguratio
     EXPECT_TRUE(exported("qpa-texts") == demo.texts);
 }
 
-std::string runName(const ::testing::TestParamInfo<SweepRun>& info) { return info.param.name; }
-
-INSTANTIATE_TEST_SUITE_P(UpdateQpa, InterruptionSweep, ::testing::ValuesIn(runsOf(Chain::UpdateQpa)), runName);
+INSTANTIATE_TEST_SUITE_P(UpdateQpa, InterruptionSweep, ::testing::ValuesIn(everyPositionRuns(Chain::UpdateQpa)), runName);
 INSTANTIATE_TEST_SUITE_P(UpdateQpaNoConvert, InterruptionSweep,
-                         ::testing::ValuesIn(runsOf(Chain::UpdateQpaNoConvert)), runName);
-INSTANTIATE_TEST_SUITE_P(UpdateQpb, InterruptionSweep, ::testing::ValuesIn(runsOf(Chain::UpdateQpb)), runName);
-INSTANTIATE_TEST_SUITE_P(ResourcesQpa, InterruptionSweep, ::testing::ValuesIn(runsOf(Chain::ResourcesQpa)), runName);
-INSTANTIATE_TEST_SUITE_P(ResourcesQpb, InterruptionSweep, ::testing::ValuesIn(runsOf(Chain::ResourcesQpb)), runName);
+                         ::testing::ValuesIn(everyPositionRuns(Chain::UpdateQpaNoConvert)), runName);
+INSTANTIATE_TEST_SUITE_P(UpdateQpb, InterruptionSweep, ::testing::ValuesIn(everyPositionRuns(Chain::UpdateQpb)), runName);
+INSTANTIATE_TEST_SUITE_P(ResourcesQpa, InterruptionSweep, ::testing::ValuesIn(everyPositionRuns(Chain::ResourcesQpa)), runName);
+INSTANTIATE_TEST_SUITE_P(ResourcesQpb, InterruptionSweep, ::testing::ValuesIn(everyPositionRuns(Chain::ResourcesQpb)), runName);
 
 } // namespace

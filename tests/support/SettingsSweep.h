@@ -19,13 +19,15 @@ struct Fault {
     const char* name;
     const char* option;   // --fault value, completed with fault-after
     bool noAnswer;        // the controller does not answer (exit 3), else it answers wrongly (exit 4 or 5)
-    bool touchesVersion;  // the version reply is affected; otherwise the fault lands on the next exchange
+    // The fault changes only replies that echo a block address: the version, the QPA read start and
+    // the write end pass unchanged, and the fault lands on the next exchange that carries an address.
+    bool addressOnly;
 };
 
 inline const Fault kFaults[] = {
-    {"Silence", "silent", true, true},           {"Close", "close-after=0", true, true},
-    {"WrongAddress", "wrong-address", false, false}, {"WrongLength", "wrong-length", false, true},
-    {"WrongCode", "wrong-code", false, true},     {"Refusal", "refuse", false, true},
+    {"Silence", "silent", true, false},           {"Close", "close-after=0", true, false},
+    {"WrongAddress", "wrong-address", false, true}, {"WrongLength", "wrong-length", false, false},
+    {"WrongCode", "wrong-code", false, false},     {"Refusal", "refuse", false, false},
 };
 
 inline void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
@@ -79,7 +81,7 @@ inline QString linkFailureText(const Fault& fault) {
 }
 
 inline QString failureText(bool writeChain, const Exchange& at, const Fault& fault) {
-    if (writeChain && !(at.versionStep && fault.touchesVersion))
+    if (writeChain && !(at.versionStep && !fault.addressOnly))
         return QString::fromUtf8(kWriteText);
     return linkFailureText(fault);
 }

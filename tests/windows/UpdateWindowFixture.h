@@ -38,10 +38,11 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    // A simulator with a state file, whose memory the test reads after stopping it.
-    std::unique_ptr<SimProcess> startSim(QStringList args, bool seedDemo) {
+    // A simulator with a state file, whose memory the test reads after stopping it; it refuses
+    // connections for restartMs after the restart command.
+    std::unique_ptr<SimProcess> startSim(QStringList args, bool seedDemo, int restartMs = kRestartMs) {
         args << QStringLiteral("--state") << dir.filePath(QStringLiteral("sim.state")) << QStringLiteral("--restart-ms")
-             << QString::number(kRestartMs) << QStringLiteral("--log");
+             << QString::number(restartMs) << QStringLiteral("--log");
         if (seedDemo) {
             EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("s.bin")), demo.settings));
             EXPECT_TRUE(writeBytes(dir.filePath(QStringLiteral("t.bin")), demo.texts));

@@ -1,14 +1,16 @@
-// The update window's chains interrupted at the first exchange of every step (QPA with and without the
-// conversion, QPB) by the simulator's silence and by one of the faults that answer wrongly: the status
-// line ends with the link's failure text, naming the backup from the zeroing on, never a success, and
-// the window releases its controls and stops its step timers. The command-line sweep covers every fault
-// at every step, the middle and last exchanges and the restores from the backup.
+// The update window's chains interrupted (QPA with and without the conversion, QPB): every simulator
+// fault meets every step, at its first, a middle or its last exchange in turn, and the restart may never
+// come back. The simulator's log must show that the run stopped on the faulted exchange; the status
+// line ends with the link's failure text, naming the backup (which holds the configuration as read)
+// from the zeroing on, never a success; the window releases its controls and stops its step timers.
+// The command-line sweep covers every position of every fault and the restores from the backup.
+#include "config/ConfigBackup.h"
 #include "tests/support/UpdateSweep.h"
 #include "tests/windows/UpdateWindowFixture.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QTimer>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,35 +18,7 @@ namespace {
 
 using namespace sweep;
 
-struct WindowRun {
-    std::string name;
-    Chain chain;
-    int exchange;
-    Fault fault;
-    bool cleared;
-};
-
-void PrintTo(const WindowRun& r, std::ostream* os) { *os << r.name; }
-
-// The silence at every step, and the five faults that answer wrongly taken in turn over the steps,
-// so that each of them meets steps of every chain.
-std::vector<WindowRun> windowRuns() {
-    std::vector<WindowRun> runs;
-    std::size_t turn = 1;
-    for (Chain chain : {Chain::UpdateQpa, Chain::UpdateQpaNoConvert, Chain::UpdateQpb}) {
-        const ChainSteps& c = stepsOf(chain);
-        for (const Step& s : c.steps) {
-            const std::string step = std::string(c.name) + "_" + s.name + "_";
-            runs.push_back({step + kFaults[0].name, chain, s.first, kFaults[0], s.cleared});
-            const Fault& other = kFaults[turn];
-            turn = turn % (std::size(kFaults) - 1) + 1;
-            runs.push_back({step + other.name, chain, s.first, other, s.cleared});
-        }
-    }
-    return runs;
-}
-
-class UpdateWindowSweep : public UpdateWindow, public ::testing::WithParamInterface<WindowRun> {
+class UpdateWindowSweep : public UpdateWindow, public ::testing::WithParamInterface<SweepRun> {
 protected:
     void SetUp() override {
         UpdateWindow::SetUp();
@@ -54,27 +28,41 @@ protected:
 };
 
 TEST_P(UpdateWindowSweep, EndsWithTheFailureTextAndReleasesTheControls) {
-    const WindowRun& r = GetParam();
-    const auto sim = startSim({"--jumper", "--version-text", "V4.0.1", "--edition", isQpb(r.chain) ? "QPB" : "QPA",
-                               "--fault", QStringLiteral("%1,fault-after=%2").arg(QLatin1String(r.fault.option)).arg(r.exchange)},
-                              true);
+    const SweepRun& r = GetParam();
+    const auto sim = startSim(QStringList{"--jumper", "--version-text", "V4.0.1", "--edition", isQpb(r.chain) ? "QPB" : "QPA"}
+                                  << faultArguments(r),
+                              true, r.exchange < 0 ? 600000 : kRestartMs);
     check();
     ASSERT_TRUE(window->Button2->isEnabled()) << status().toStdString();
     window->CheckBox1->setChecked(r.chain != Chain::UpdateQpaNoConvert);
     update();
+    sim->stop(); // its log is complete
+    expectEndedOn(sim->log(), r.landing, r.exchange < 0 ? "restarting" : "fault");
+
     QString expected = linkFailureText(r.fault);
     if (r.cleared)
         expected += QStringLiteral(" Kopia konfiguracji: ") + window->UpdateChain->BackupFolder;
     EXPECT_EQ(status(), expected) << statuses.join(" | ").toStdString();
     EXPECT_FALSE(statuses.contains(QStringLiteral("Aktualizacja zakończona.")));
-    EXPECT_TRUE(window->Button1->isEnabled());
+    if (r.cleared) {
+        const QDir backup(window->UpdateChain->BackupFolder);
+        EXPECT_TRUE(readFile(backup.filePath(QLatin1String(kBackupSettingsFile))) == demo.settings);
+        EXPECT_TRUE(readFile(backup.filePath(QLatin1String(kBackupTextsFile))) == demo.texts);
+    }
+    for (const QWidget* control : std::initializer_list<QWidget*>{window->Button1, window->Panel->ComboEdit1,
+                                                                 window->Panel->Edit2, window->Panel->Edit3})
+        EXPECT_TRUE(control->isEnabled()) << "the controls are released after a failed update";
     EXPECT_FALSE(window->Button2->isEnabled()) << "a new check is needed before the next update";
     for (QTimer* t : {window->Timer1, window->Timer2, window->Timer3, window->Timer4, window->Timer5, window->Timer6,
                       window->Timer7, window->Timer8, window->Timer9, window->Timer10, window->Timer11, window->Timer12})
         EXPECT_FALSE(t->isActive());
 }
 
-INSTANTIATE_TEST_SUITE_P(Update, UpdateWindowSweep, ::testing::ValuesIn(windowRuns()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(UpdateQpa, UpdateWindowSweep, ::testing::ValuesIn(turningPositionRuns(Chain::UpdateQpa)),
+                         runName);
+INSTANTIATE_TEST_SUITE_P(UpdateQpaNoConvert, UpdateWindowSweep,
+                         ::testing::ValuesIn(turningPositionRuns(Chain::UpdateQpaNoConvert)), runName);
+INSTANTIATE_TEST_SUITE_P(UpdateQpb, UpdateWindowSweep, ::testing::ValuesIn(turningPositionRuns(Chain::UpdateQpb)),
+                         runName);
 
 } // namespace
