@@ -37,9 +37,7 @@
 #include <utility>
 #include <vector>
 
-#ifdef Q_OS_UNIX
 #include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -243,13 +241,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ui_bench: the simulator did not start\n");
         return 1;
     }
-#ifdef Q_OS_UNIX
     // The simulator stands for a controller elsewhere on the network. Answering at loopback speed it
     // would otherwise compete for the processor with the UI thread being measured, which a real
     // controller never does; at a lower priority it takes what the tool leaves.
     if (!qEnvironmentVariableIsSet("UI_BENCH_SIM_EQUAL_PRIORITY"))
         setpriority(PRIO_PROCESS, static_cast<id_t>(sim.processId()), kSimulatorNice);
-#endif
     const auto pointAtSimulator = [&](TConnectionPanel& panel) {
         panel.ComboEdit1->setEditText(kHost);
         panel.Edit2->setText(QString::number(port));
