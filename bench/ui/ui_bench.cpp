@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -74,7 +75,8 @@ public:
         QString what = QString::fromLatin1(receiver->metaObject()->className());
         if (const QObject* parent = receiver->parent())
             what += QLatin1Char('/') + QString::fromLatin1(parent->metaObject()->className());
-        what += QStringLiteral(" event %1").arg(int(event->type()));
+        const char* type = QMetaEnum::fromType<QEvent::Type>().valueToKey(event->type());
+        what += QLatin1Char(' ') + (type ? QString::fromLatin1(type) : QString::number(int(event->type())));
         const double start = threadCpuMs();
         ++nested;
         const bool handled = QApplication::notify(receiver, event);
