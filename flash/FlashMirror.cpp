@@ -4,6 +4,8 @@
 #include "flash/NamedResources.h"
 #include "flash/TextLines.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -36,13 +38,29 @@ TFlashMirror::TFlashMirror() : bytes_(kFlashMirrorSize, 0) {}
 TFlashMirror::~TFlashMirror() = default;
 
 bool TFlashMirror::DecodeFirmwareHex(const QString& name, TFirmwareDecodeReport* report) {
+    const QString key = name.toLower(); // resource names are looked up without regard to case
+    if (const auto known = decoded_.find(key); known != decoded_.end()) {
+        for (const WrittenSpan& span : known->second.spans)
+            std::memcpy(At(span.address), span.bytes.data(), span.bytes.size());
+        if (report)
+            *report = known->second.report;
+        return true;
+    }
     const auto stored = flash::LoadNamedResource(name);
     if (!stored) {
         if (report)
             report->Error = QStringLiteral("the program carries no firmware resource \"%1\"").arg(name);
         return false;
     }
-    return DecodeStoredHex(*stored, report);
+    DecodedFirmware decoded;
+    written_ = &decoded.spans;
+    const auto stopNoting = qScopeGuard([this] { written_ = nullptr; });
+    const bool ok = DecodeStoredHex(*stored, &decoded.report);
+    if (report)
+        *report = decoded.report;
+    if (ok)
+        decoded_.emplace(key, std::move(decoded));
+    return ok;
 }
 
 bool TFlashMirror::DecodeStoredHex(QByteArrayView stored, TFirmwareDecodeReport* report) {
@@ -102,6 +120,11 @@ bool TFlashMirror::ApplyHexRecord(std::string_view text, std::uint32_t& base, TF
         }
         if (invalid < 0)
             return false;
+        if (written_) {
+            if (written_->empty() || written_->back().address + written_->back().bytes.size() != address)
+                written_->push_back({address, {}});
+            written_->back().bytes.insert(written_->back().bytes.end(), out, out + kept);
+        }
         ++report.DataRecords;
         return true;
     }

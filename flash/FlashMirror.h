@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,9 @@ public:
 
     // Deciphers every line of the stored firmware resource `name` and applies its records.
     // False when the resource cannot be loaded or a record has a field that is not hexadecimal.
+    // The carried firmware never changes, so what a successful decoding wrote (and its report) is
+    // kept: decoding the same resource again writes the same bytes in the same order, without
+    // deciphering it again.
     bool DecodeFirmwareHex(const QString& name, TFirmwareDecodeReport* report = nullptr);
     // The same for stored lines given directly.
     bool DecodeStoredHex(QByteArrayView stored, TFirmwareDecodeReport* report = nullptr);
@@ -58,6 +62,18 @@ public:
     }
 
 private:
+    // Bytes a decoding wrote from `address` on, in the order it wrote them.
+    struct WrittenSpan {
+        std::uint32_t address;
+        std::vector<std::uint8_t> bytes;
+    };
+    struct DecodedFirmware {
+        TFirmwareDecodeReport report;
+        std::vector<WrittenSpan> spans;
+    };
+
     std::vector<std::uint8_t> bytes_;
+    std::map<QString, DecodedFirmware> decoded_; // by resource name, successful decodings only
+    std::vector<WrittenSpan>* written_ = nullptr; // where ApplyHexRecord notes its writes while decoding
     std::unique_ptr<flash::FirmwareLineCipher> cipher_; // fetched on the first decoding, kept for the next
 };

@@ -38,6 +38,11 @@ bool SaveResCfg(const QString& fileName, const TResCfg& resCfg) {
     for (int k = 0; k < 8; ++k)
         text += "s" + QByteArray::number(k + 1) + "=" +
                 resCfg.S_Gif[static_cast<std::size_t>(k)].toLocal8Bit() + "\r\n";
+    // Each upload saves the list; one that holds these lines already is left alone, which spares the
+    // UI thread a write and a wait for the disk.
+    if (QFile current(fileName); current.open(QIODevice::ReadOnly) && current.size() == text.size() &&
+                                 current.readAll() == text)
+        return true;
     QSaveFile file(fileName);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }

@@ -16,7 +16,8 @@ void LoadResCfg(const QString& fileName, TResCfg& resCfg);
 // The same for the list file's content.
 void ReadResCfg(QByteArrayView text, TResCfg& resCfg);
 
-// Writes all 16 lines, CR LF ended, replacing the file. False when it cannot be written.
+// Writes all 16 lines, CR LF ended, replacing the file; a file that holds exactly these lines is
+// left untouched. False when it cannot be written.
 bool SaveResCfg(const QString& fileName, const TResCfg& resCfg);
 
 // The list file "Res.txt" in the directory the tool started in, with the platform's separator.

@@ -179,7 +179,7 @@ void TConnectionPanel::EnableControls() {
 void TConnectionPanel::BindChain(TChain& chain) {
     connect(&chain, &TChain::status, this, &TConnectionPanel::ShowStatus);
     connect(&chain, &TChain::progressMaximum, ProgressBar1, &QProgressBar::setMaximum);
-    connect(&chain, &TChain::progressPosition, ProgressBar1, &QProgressBar::setValue);
+    connect(&chain, &TChain::progressPosition, this, &TConnectionPanel::ShowProgress);
     connect(&chain, &TChain::finished, this, &TConnectionPanel::EnableControls);
     chains.emplace_back(&chain);
 }
@@ -194,6 +194,15 @@ bool TConnectionPanel::StartChain(const std::function<bool(const TLinkTarget&)>&
 
 void TConnectionPanel::ShowStatus(const QString& text) {
     SInfo->setText(text);
+}
+
+void TConnectionPanel::ShowProgress(int position) {
+    // QProgressBar::setValue paints at once whenever the shown percentage changes, for programs that
+    // hold up the event loop. This one never does, so the bar is painted with the window's next
+    // update instead: a progress report then costs no paint and flush of its own on the UI thread.
+    ProgressBar1->setUpdatesEnabled(false);
+    ProgressBar1->setValue(position);
+    ProgressBar1->setUpdatesEnabled(true); // schedules the bar's paint
 }
 
 int TConnectionPanel::EditionIndex() const {

@@ -93,6 +93,8 @@ public:
     bool StartChain(const std::function<bool(const TLinkTarget&)>& start);
 
     void ShowStatus(const QString& text);
+    // Shows a chain's progress position in ProgressBar1 (painted with the window's next update).
+    void ShowProgress(int position);
     // The edition box's entry: kEditionQPA, kEditionQPB or kEditionNone.
     int EditionIndex() const;
     // Chooses the controller's language in the language box; no match leaves the choice as it was.

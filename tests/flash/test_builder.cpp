@@ -2,9 +2,11 @@
 #include "flash/FlashImage.h"
 #include "flash/NamedResources.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -348,5 +350,55 @@ TEST(ResourceList, SavesAllSixteenLines) {
     LoadResCfg(dir.filePath(QStringLiteral("missing.txt")), back);
     EXPECT_TRUE(back.U_Cgi[1].isEmpty() && back.S_Gif[0].isEmpty());
 }
+
+struct ResaveCase {
+    const char* name;
+    const char* before; // the file's content before the save; nullptr: no file
+    bool untouched;     // the file is left as it was (same lines)
+};
+
+class ResourceListResave : public ::testing::TestWithParam<ResaveCase> {};
+
+// A save over a file that holds exactly the same lines leaves it alone; any other content is replaced.
+TEST_P(ResourceListResave, ReplacesAnyOtherContent) {
+    const ResaveCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Res.txt"));
+    TResCfg resCfg;
+    resCfg.S_Gif[0] = QStringLiteral("/p/1.gif");
+    const QByteArray expected("u1=\r\nu2=\r\nu3=\r\nu4=\r\nu5=\r\nu6=\r\nu7=\r\nu8=\r\n"
+                              "s1=/p/1.gif\r\ns2=\r\ns3=\r\ns4=\r\ns5=\r\ns6=\r\ns7=\r\ns8=\r\n");
+    const QDateTime past = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC); // whole seconds: kept exactly
+    if (c.before) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(c.before), qint64(std::strlen(c.before)));
+        ASSERT_TRUE(file.flush()); // a write on closing would set the time again
+        ASSERT_TRUE(file.setFileTime(past, QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(SaveResCfg(path, resCfg));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), expected);
+    EXPECT_EQ(file.fileTime(QFileDevice::FileModificationTime) == past, c.untouched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flash, ResourceListResave,
+    ::testing::Values(ResaveCase{"NoFile", nullptr, false},
+                      ResaveCase{"SameLines",
+                                 "u1=\r\nu2=\r\nu3=\r\nu4=\r\nu5=\r\nu6=\r\nu7=\r\nu8=\r\n"
+                                 "s1=/p/1.gif\r\ns2=\r\ns3=\r\ns4=\r\ns5=\r\ns6=\r\ns7=\r\ns8=\r\n",
+                                 true},
+                      ResaveCase{"OtherPath",
+                                 "u1=\r\nu2=\r\nu3=\r\nu4=\r\nu5=\r\nu6=\r\nu7=\r\nu8=\r\n"
+                                 "s1=/p/2.gif\r\ns2=\r\ns3=\r\ns4=\r\ns5=\r\ns6=\r\ns7=\r\ns8=\r\n",
+                                 false},
+                      ResaveCase{"SameLinesAndMore",
+                                 "u1=\r\nu2=\r\nu3=\r\nu4=\r\nu5=\r\nu6=\r\nu7=\r\nu8=\r\n"
+                                 "s1=/p/1.gif\r\ns2=\r\ns3=\r\ns4=\r\ns5=\r\ns6=\r\ns7=\r\ns8=\r\nu1=/x.html\r\n",
+                                 false},
+                      ResaveCase{"Empty", "", false}),
+    [](const testing::TestParamInfo<ResaveCase>& info) { return std::string(info.param.name); });
 
 } // namespace

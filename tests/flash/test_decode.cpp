@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+#include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -182,6 +184,48 @@ TEST(Decode, BuiltInFirmwareByNameWithoutRegardToCase) {
     TFlashMirror mirror;
     EXPECT_FALSE(mirror.DecodeFirmwareHex(QStringLiteral("ip_kiv_999_hex")));
 }
+
+// A carried firmware decoded again, as every image build does, writes exactly what its first decoding
+// wrote, in the same order, over whatever the mirror held in between, and reports the same.
+class DecodeAgain : public ::testing::TestWithParam<std::vector<const char*>> {
+protected:
+    static void scribble(TFlashMirror& mirror) { mirror.FillFlash(kFlashMirrorBase, kFlashMirrorSize - 1, 0xA5); }
+    static std::vector<TFirmwareDecodeReport> decodeAll(TFlashMirror& mirror, bool upperCase) {
+        std::vector<TFirmwareDecodeReport> reports(GetParam().size());
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            const QString name = QString::fromLatin1(GetParam()[i]);
+            EXPECT_TRUE(mirror.DecodeFirmwareHex(upperCase ? name.toUpper() : name, &reports[i])) << GetParam()[i];
+        }
+        return reports;
+    }
+};
+
+TEST_P(DecodeAgain, WritesAndReportsWhatTheFirstDecodingDid) {
+    auto first = std::make_unique<TFlashMirror>();
+    scribble(*first);
+    const auto firstReports = decodeAll(*first, false);
+
+    auto again = std::make_unique<TFlashMirror>();
+    decodeAll(*again, false);
+    scribble(*again);
+    const auto againReports = decodeAll(*again, true);
+
+    EXPECT_EQ(std::memcmp(first->At(kFlashMirrorBase), again->At(kFlashMirrorBase), kFlashMirrorSize), 0);
+    for (std::size_t i = 0; i < firstReports.size(); ++i) {
+        const TFirmwareDecodeReport& a = firstReports[i];
+        const TFirmwareDecodeReport& b = againReports[i];
+        EXPECT_GT(b.DataRecords, 0) << GetParam()[i];
+        EXPECT_EQ(std::tie(a.Lines, a.DataRecords, a.OutsideRecords, a.OtherRecords, a.NotRecords, a.FailedLine),
+                  std::tie(b.Lines, b.DataRecords, b.OutsideRecords, b.OtherRecords, b.NotRecords, b.FailedLine))
+            << GetParam()[i];
+        EXPECT_EQ(a.Error, b.Error) << GetParam()[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Firmware, DecodeAgain,
+                         ::testing::Values(std::vector<const char*>{"ip_kiv_101_hex"},
+                                           std::vector<const char*>{"ip_kiv_bootloader_405_hex", "ip_kiv_405_hex"}),
+                         [](const auto& info) { return info.index == 0 ? std::string("F101") : std::string("F405"); });
 
 TEST(FlashMirror, PlaceFillAndTheirLimits) {
     auto mirror = std::make_unique<TFlashMirror>();

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,57 @@ TEST_F(PanelFixture, LockingDisablesEverythingAndReleaseFollowsTheMarks) {
     EXPECT_FALSE(unmarked.isEnabled());
     EXPECT_FALSE(panel.ComboBox1->isEnabled());
 }
+
+namespace {
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+struct ProgressCase {
+    const char* name;
+    std::vector<int> positions; // reported one after the other, maximum 1000
+    int shown;
+};
+
+class ProgressShown : public PanelFixture, public ::testing::WithParamInterface<ProgressCase> {};
+
+} // namespace
+
+// A chain's progress reaches the bar at once, and the bar is painted with the window's next update,
+// not inside the report (which would hold the UI thread for a paint of its own each time).
+TEST_P(ProgressShown, ReachesTheBarAndIsPaintedWithTheNextUpdate) {
+    const auto& c = GetParam();
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(panel.StatusGroup);
+    window.resize(400, 120);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    TChain chain;
+    panel.BindChain(chain);
+    emit chain.progressMaximum(1000);
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    panel.ProgressBar1->installEventFilter(&counter);
+    for (int position : c.positions)
+        emit chain.progressPosition(position);
+    EXPECT_EQ(panel.ProgressBar1->value(), c.shown);
+    EXPECT_EQ(counter.paints, 0) << "painted inside the report";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000)) << "the bar is never painted";
+    EXPECT_TRUE(panel.ProgressBar1->updatesEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ConnectionPanel, ProgressShown,
+    ::testing::Values(ProgressCase{"Half", {500}, 500}, ProgressCase{"BackToTheStart", {700, 0}, 0},
+                      ProgressCase{"SeveralThenEnd", {10, 330, 990, 1000}, 1000},
+                      ProgressCase{"BeyondTheMaximumIsIgnored", {400, 1001}, 400}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 namespace {
 
