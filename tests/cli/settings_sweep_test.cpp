@@ -28,12 +28,6 @@ QString lastStatus(const QString& err) {
     return {};
 }
 
-// The outcome, for the table of the sweep (--gtest_output=xml keeps it).
-void recordOutcome(const CliRun& r) {
-    ::testing::Test::RecordProperty("exit", r.exitCode);
-    ::testing::Test::RecordProperty("text", lastStatus(r.err).toStdString());
-}
-
 QStringList faultyLink(const SimProcess& sim) {
     return {"--host", sim.host(), "--port", QString::number(sim.port()), "--timeout", "400"};
 }
@@ -47,7 +41,7 @@ TEST_P(BackupSweep, EndsWithTheFailureAndItsExitStatus) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("backup.ndrx"));
     const CliRun r = RunCli(faultyLink(sim) + QStringList{"backup", "-o", out});
-    recordOutcome(r);
+    recordOutcome(r.exitCode, lastStatus(r.err));
     expectExitOf(fault, r.exitCode, r.err.toStdString());
     EXPECT_EQ(lastStatus(r.err), failureText(false, at, fault)) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
@@ -80,7 +74,7 @@ TEST_P(RestoreSweep, EndsWithTheFailureAndItsExitStatus) {
     SimProcess sim(simWith(at, fault));
     ASSERT_TRUE(sim.started()) << sim.failure().toStdString();
     const CliRun r = RunCli(faultyLink(sim) + QStringList{"restore", text});
-    recordOutcome(r);
+    recordOutcome(r.exitCode, lastStatus(r.err));
     expectExitOf(fault, r.exitCode, r.err.toStdString());
     EXPECT_EQ(lastStatus(r.err), failureText(true, at, fault)) << r.err.toStdString();
 }

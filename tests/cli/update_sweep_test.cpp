@@ -84,9 +84,7 @@ TEST_P(InterruptionSweep, EndsWithTheFailureNeverASuccessAndKeepsTheConfiguratio
     ASSERT_EQ(named.hasMatch(), r.cleared) << err;
     const QStringList lines = run.err.trimmed().split(QLatin1Char('\n'));
     const QString statusLine = lines.value(lines.size() - (r.cleared ? 2 : 1));
-    // The outcome, for the table of the sweep (--gtest_output=xml keeps it).
-    RecordProperty("exit", run.exitCode);
-    RecordProperty("text", statusLine.toStdString());
+    recordOutcome(run.exitCode, statusLine);
     QString expected = linkFailureText(r.fault);
     if (!r.cleared) {
         EXPECT_EQ(statusLine, expected) << err;

@@ -86,6 +86,12 @@ inline QString failureText(bool writeChain, const Exchange& at, const Fault& fau
     return linkFailureText(fault);
 }
 
+// Keeps a run's outcome in the test report (--gtest_output=xml), for the table of the sweep.
+inline void recordOutcome(int exitCode, const QString& statusLine) {
+    ::testing::Test::RecordProperty("exit", exitCode);
+    ::testing::Test::RecordProperty("text", statusLine.toStdString());
+}
+
 // The exit status fits the fault: 3 for no answer, 4 (not understood) or 5 (wrong) for a wrong one.
 inline void expectExitOf(const Fault& fault, int exitCode, const std::string& err) {
     if (fault.noAnswer)
